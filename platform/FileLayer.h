@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace koravel {
+
+enum class OpenMode {
+    ReadOnly,  // reading only; never writes, never locks
+    ReadWrite, // reading and writing in place, under an exclusive lock
+};
+
+// Numbered file access: a file number holds one open file at a time, positions
+// count from 1 (position 1 is the first byte). Every failure throws FileError.
+class FileLayer {
+public:
+    virtual ~FileLayer() = default;
+
+    // True when the path names an ordinary (regular) file; a symlink to one counts.
+    virtual bool Exists(const std::string& path) = 0;
+
+    // Opens an existing regular file without truncating it. ReadWrite takes a
+    // non-blocking exclusive advisory lock; a refused access or a held lock is 75.
+    virtual void Open(int fileNumber, const std::string& path, OpenMode mode) = 0;
+
+    // Reads the byte at a 1-based position into `byte`. At or past the end of the
+    // file nothing is read, `byte` keeps its value and the result is false.
+    virtual bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) = 0;
+
+    // Writes each character of `text` as one byte from a 1-based position. An empty
+    // text writes nothing. A write never grows the file: one that would reach past
+    // the end throws instead.
+    virtual void WriteText(int fileNumber, std::int64_t position, std::string_view text) = 0;
+
+    // Forces what was written to the file onto its storage.
+    virtual void Flush(int fileNumber) = 0;
+
+    // Closes the file number; a number that holds nothing is left alone.
+    virtual void Close(int fileNumber) = 0;
+};
+
+} // namespace koravel
