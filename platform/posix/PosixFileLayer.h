@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/FileLayer.h"
+
+#include <array>
+
+namespace koravel {
+
+// FileLayer on POSIX descriptors. Every open file is a regular file; a
+// ReadWrite file holds a flock() exclusive lock until it is closed.
+class PosixFileLayer : public FileLayer {
+  public:
+    static constexpr int MaxFileNumber = 511;
+
+    PosixFileLayer() = default;
+    ~PosixFileLayer() override;
+    PosixFileLayer(const PosixFileLayer&) = delete;
+    PosixFileLayer& operator=(const PosixFileLayer&) = delete;
+
+    bool Exists(const std::string& path) noexcept override;
+    void Open(int fileNumber, const std::string& path, OpenMode mode) override;
+    bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
+    void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
+    void Flush(int fileNumber) override;
+    void Close(int fileNumber) override;
+
+  private:
+    struct Slot {
+        int fd = -1;
+        OpenMode mode = OpenMode::ReadOnly;
+    };
+
+    Slot& SlotFor(int fileNumber);     // 52 when the number is out of range
+    Slot& OpenSlotFor(int fileNumber); // 52 also when the number holds nothing
+
+    std::array<Slot, MaxFileNumber + 1> slots_{}; // index 0 unused
+};
+
+} // namespace koravel

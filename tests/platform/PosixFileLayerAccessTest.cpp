@@ -1,0 +1,198 @@
+// Refused access is number 75, whatever refuses it: a lock, permissions, a
+// read-only mount, an immutable file or a handle opened for reading.
+#include "platform/posix/ErrnoError.h"
+#include "platform/posix/PosixFileLayer.h"
+
+#include "Caught.h"
+#include "ChildProcess.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/fs.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+using namespace koravel;
+
+namespace {
+
+constexpr int ChildCannotSetUp = 200;
+
+// Another process holding an exclusive flock() on a file until destroyed.
+class LockHolder {
+  public:
+    explicit LockHolder(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(release_) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(release_[1]);
+            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            const char locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+            (void)!::write(ready[1], &locked, 1);
+            char ignored;
+            (void)!::read(release_[0], &ignored, 1); // returns when the parent lets go
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release_[0]);
+        char locked = 0;
+        locked_ = pid_ > 0 && ::read(ready[0], &locked, 1) == 1 && locked;
+        ::close(ready[0]);
+    }
+    ~LockHolder() { Release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool Locked() const { return locked_; }
+    void Release() {
+        if (pid_ > 0) {
+            ::close(release_[1]);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+  private:
+    int release_[2] = {-1, -1};
+    pid_t pid_ = -1;
+    bool locked_ = false;
+};
+
+bool SetImmutable(const std::string& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return done;
+}
+
+class PosixFileLayerAccess : public ::testing::Test {
+  protected:
+    TempDir dir;
+    PosixFileLayer layer;
+    std::string image = dir.WriteFile("image.bin", "12345");
+};
+
+TEST_F(PosixFileLayerAccess, ALockHeldByAnotherProcessIsRefused) {
+    LockHolder holder(image);
+    ASSERT_TRUE(holder.Locked());
+    const Caught refused = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
+    EXPECT_EQ(refused.number, err::PathFileAccess);
+    EXPECT_NE(refused.description.find("locked"), std::string::npos) << refused.description;
+    EXPECT_NO_THROW(layer.Open(2, image, OpenMode::ReadOnly)); // reading needs no lock
+
+    holder.Release();
+    EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
+}
+
+TEST_F(PosixFileLayerAccess, OurLockKeepsOtherHandlesOutUntilClosed) {
+    PosixFileLayer other;
+    layer.Open(1, image, OpenMode::ReadWrite);
+    EXPECT_EQ(Catch([&] { other.Open(1, image, OpenMode::ReadWrite); }).number,
+              err::PathFileAccess);
+    const int refusedElsewhere = RunInChild([&] {
+        const int fd = ::open(image.c_str(), O_RDWR | O_CLOEXEC);
+        return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    });
+    EXPECT_EQ(refusedElsewhere, 1) << "another process could take the lock";
+    layer.Close(1);
+    EXPECT_NO_THROW(other.Open(1, image, OpenMode::ReadWrite));
+}
+
+TEST_F(PosixFileLayerAccess, DestroyingTheLayerReleasesItsLocks) {
+    {
+        PosixFileLayer gone;
+        gone.Open(3, image, OpenMode::ReadWrite);
+    }
+    EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
+}
+
+TEST_F(PosixFileLayerAccess, AReadOnlyHandleRefusesWrites) {
+    layer.Open(1, image, OpenMode::ReadOnly);
+    EXPECT_EQ(Catch([&] { layer.WriteText(1, 1, "x"); }).number, err::PathFileAccess);
+    layer.Close(1);
+    EXPECT_EQ(TempDir::ReadFile(image), "12345");
+}
+
+TEST_F(PosixFileLayerAccess, AFileWithoutWritePermissionIsRefused) {
+    // Root ignores permission bits, so the check runs as "nobody" then.
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(image.c_str(), 0444), 0);
+    const int number = RunInChild([&] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return ChildCannotSetUp;
+        }
+        PosixFileLayer child;
+        child.Open(1, image, OpenMode::ReadWrite);
+        return 0;
+    });
+    if (number == ChildCannotSetUp) {
+        GTEST_SKIP() << "running as root and cannot switch to an unprivileged user";
+    }
+    EXPECT_EQ(number, err::PathFileAccess);
+}
+
+TEST_F(PosixFileLayerAccess, AReadOnlyMountIsRefused) {
+    // The mount lives in a private namespace of the child and dies with it.
+    const std::string folder = dir.Path().string();
+    const int number = RunInChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+                0) {
+            return ChildCannotSetUp;
+        }
+        PosixFileLayer child;
+        child.Open(1, image, OpenMode::ReadWrite);
+        return 0;
+    });
+    if (number == ChildCannotSetUp) {
+        GTEST_SKIP() << "cannot create a read-only bind mount here (needs CAP_SYS_ADMIN)";
+    }
+    EXPECT_EQ(number, err::PathFileAccess);
+}
+
+TEST_F(PosixFileLayerAccess, AnImmutableFileIsRefused) {
+    if (!SetImmutable(image, true)) {
+        GTEST_SKIP() << "this file system or user cannot mark files immutable";
+    }
+    const Caught refused = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
+    const Caught reading = Catch([&] { layer.Open(2, image, OpenMode::ReadOnly); });
+    layer.Close(2);
+    ASSERT_TRUE(SetImmutable(image, false));
+    EXPECT_EQ(refused.number, err::PathFileAccess);
+    EXPECT_NE(refused.description.find("immutable"), std::string::npos) << refused.description;
+    EXPECT_EQ(reading.number, 0);
+}
+
+TEST(ErrnoError, NamesTheNumbersForFailuresTooRareToProvoke) {
+    EXPECT_EQ(ErrnoError(ENOSPC).Number(), err::DiskFull);
+    EXPECT_EQ(ErrnoError(EDQUOT).Number(), err::DiskFull);
+    EXPECT_EQ(ErrnoError(EMFILE).Number(), err::TooManyFiles);
+    EXPECT_EQ(ErrnoError(ENFILE).Number(), err::TooManyFiles);
+    EXPECT_EQ(ErrnoError(ETXTBSY).Number(), err::PathFileAccess);
+    EXPECT_EQ(ErrnoError(EACCES).Description(), "Path/File access error: permission denied");
+    const FileError io = ErrnoError(EIO);
+    EXPECT_EQ(io.Number(), err::DeviceIO);
+    EXPECT_NE(io.Description().find("Input/output error"), std::string::npos);
+}
+
+} // namespace
