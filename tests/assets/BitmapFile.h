@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace koravel::assets::test {
+
+struct Rgb {
+    std::uint8_t r;
+    std::uint8_t g;
+    std::uint8_t b;
+    friend auto operator<=>(const Rgb&, const Rgb&) = default;
+};
+
+constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};
+
+std::vector<std::uint8_t> ReadAsset(const std::string& name);
+
+std::uint16_t U16(const std::vector<std::uint8_t>& bytes, std::size_t at);
+std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at);
+
+// Inclusive pixel bounds, counted from the top-left.
+struct Area {
+    int left, top, right, bottom;
+    bool Contains(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+// A device-independent bitmap as stored in .bmp and .ico files: the info
+// header at `header`, then an optional palette, then rows at `pixels`. Icons
+// count their transparency mask in the stored height.
+struct Dib {
+    Dib(const std::vector<std::uint8_t>& bytes, std::size_t header, std::size_t pixels,
+        bool hasMask = false);
+
+    std::int32_t width;
+    std::int32_t storedHeight;
+    std::uint16_t bitsPerPixel;
+    std::uint32_t compression;
+    std::uint32_t imageSize;
+    std::int32_t xPixelsPerMetre;
+    std::int32_t yPixelsPerMetre;
+    std::uint32_t coloursUsed;
+    std::vector<Rgb> palette;
+
+    std::size_t RowBytes() const { return ((std::size_t(width) * bitsPerPixel + 31) / 32) * 4; }
+    // Counted from the top-left, like the pictures are described.
+    Rgb Pixel(int x, int y) const;
+    std::size_t RowStart(int y) const;
+    std::array<Rgb, 4> Corners() const;
+    // How often each colour other than `background` occurs in the area.
+    std::map<Rgb, int> Inks(const Area& area, Rgb background) const;
+
+    const std::vector<std::uint8_t>& bytes;
+    std::size_t pixels;
+    int height; // of the colour image, top row = 0
+};
+
+// A whole .bmp file: file header, then the bitmap.
+struct BmpFile {
+    explicit BmpFile(const std::string& name);
+    BmpFile(const BmpFile&) = delete; // dib refers to bytes
+    std::vector<std::uint8_t> bytes;
+    Dib dib;
+};
+
+} // namespace koravel::assets::test

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "BitmapFiles.h"
+#include "Raster.h"
+
+#include <QImage>
+
+#include <string>
+
+namespace koravel::assets {
+
+inline constexpr int kPictureWidth = 150;
+inline constexpr int kPictureHeight = 116;
+inline constexpr int kIconSize = 32;
+
+inline constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};
+inline constexpr Rgb kSwirlRed{0xB1, 0x38, 0x29};
+inline constexpr Rgb kSwirlBlue{0x48, 0x66, 0xA2};
+inline constexpr Rgb kSwirlBlack{0x0F, 0x0F, 0x0F};
+inline constexpr Rgb kLetters{0x0B, 0x0B, 0x0B};
+inline constexpr Rgb kIconInk{0xB1, 0x37, 0x28};
+inline constexpr Rgb kIconPaper{0xFE, 0xFF, 0xFC};
+
+// Swirl over the word, on white; the three window pictures differ only in
+// the swirl's colour.
+RgbImage WindowPicture(Rgb swirl);
+
+// The swirl alone, 32 x 32, opaque; palette index = ink coverage.
+IndexedImage WindowIcon();
+
+// The red swirl alone on a transparent square of the given side.
+QImage DesktopIcon(int size);
+
+// The same swirl as a scalable SVG document.
+std::string DesktopIconSvg();
+
+} // namespace koravel::assets

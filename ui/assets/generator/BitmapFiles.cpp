@@ -1,0 +1,136 @@
+#include "BitmapFiles.h"
+
+#include <utility>
+
+namespace koravel::assets {
+
+namespace {
+
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kPaletteSize = 256 * 4;
+constexpr std::int32_t kPixelsPerMetre = 2835; // 72 dpi
+
+class Bytes {
+  public:
+    void U8(std::uint8_t v) { data_.push_back(v); }
+    void U16(std::uint16_t v) {
+        U8(std::uint8_t(v));
+        U8(std::uint8_t(v >> 8));
+    }
+    void U32(std::uint32_t v) {
+        U16(std::uint16_t(v));
+        U16(std::uint16_t(v >> 16));
+    }
+    void Pad(std::size_t count) { data_.insert(data_.end(), count, 0); }
+    std::vector<std::uint8_t> Take() { return std::move(data_); }
+
+  private:
+    std::vector<std::uint8_t> data_;
+};
+
+// Every stored row is padded to a multiple of four bytes.
+std::uint32_t RowBytes(int width, int bitsPerPixel) {
+    return ((std::uint32_t(width) * bitsPerPixel + 31) / 32) * 4;
+}
+
+void FileHeader(Bytes& out, std::uint32_t fileSize, std::uint32_t pixelOffset) {
+    out.U8('B');
+    out.U8('M');
+    out.U32(fileSize);
+    out.U32(0); // two reserved words
+    out.U32(pixelOffset);
+}
+
+void InfoHeader(Bytes& out, int width, int storedHeight, int bitsPerPixel, std::uint32_t pixelBytes,
+                std::int32_t pixelsPerMetre, std::uint32_t colours) {
+    out.U32(kInfoHeaderSize);
+    out.U32(std::uint32_t(width));
+    out.U32(std::uint32_t(storedHeight)); // positive: bottom row first
+    out.U16(1);                           // planes
+    out.U16(std::uint16_t(bitsPerPixel));
+    out.U32(0); // BI_RGB
+    out.U32(pixelBytes);
+    out.U32(std::uint32_t(pixelsPerMetre));
+    out.U32(std::uint32_t(pixelsPerMetre));
+    out.U32(colours);
+    out.U32(0); // all colours important
+}
+
+void Palette(Bytes& out, const std::array<Rgb, 256>& palette) {
+    for (const Rgb& c : palette) {
+        out.U8(c.b);
+        out.U8(c.g);
+        out.U8(c.r);
+        out.U8(0);
+    }
+}
+
+void IndexRows(Bytes& out, const IndexedImage& image) {
+    const std::uint32_t padding = RowBytes(image.width, 8) - image.width;
+    for (int y = image.height - 1; y >= 0; --y) {
+        for (int x = 0; x < image.width; ++x)
+            out.U8(image.indices[std::size_t(y) * image.width + x]);
+        out.Pad(padding);
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image) {
+    const std::uint32_t rowBytes = RowBytes(image.width, 24);
+    const std::uint32_t pixelBytes = rowBytes * image.height;
+    const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
+    Bytes out;
+    FileHeader(out, offset + pixelBytes, offset);
+    InfoHeader(out, image.width, image.height, 24, pixelBytes, kPixelsPerMetre, 0);
+    for (int y = image.height - 1; y >= 0; --y) {
+        for (int x = 0; x < image.width; ++x) {
+            const Rgb& c = image.At(x, y);
+            out.U8(c.b);
+            out.U8(c.g);
+            out.U8(c.r);
+        }
+        out.Pad(rowBytes - 3 * std::uint32_t(image.width));
+    }
+    return out.Take();
+}
+
+std::vector<std::uint8_t> EncodeBmp8(const IndexedImage& image) {
+    const std::uint32_t pixelBytes = RowBytes(image.width, 8) * image.height;
+    const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + kPaletteSize;
+    Bytes out;
+    FileHeader(out, offset + pixelBytes, offset);
+    InfoHeader(out, image.width, image.height, 8, pixelBytes, kPixelsPerMetre, 256);
+    Palette(out, image.palette);
+    IndexRows(out, image);
+    return out.Take();
+}
+
+std::vector<std::uint8_t> EncodeIco8(const IndexedImage& image) {
+    constexpr std::uint32_t kDirectorySize = 6 + 16;
+    // Icons store the colour rows and then a 1-bit transparency mask, and
+    // count both in the header's height. A zero mask bit means opaque.
+    const std::uint32_t colourBytes = RowBytes(image.width, 8) * image.height;
+    const std::uint32_t maskBytes = RowBytes(image.width, 1) * image.height;
+    const std::uint32_t imageBytes = kInfoHeaderSize + kPaletteSize + colourBytes + maskBytes;
+    Bytes out;
+    out.U16(0); // reserved
+    out.U16(1); // icon, not cursor
+    out.U16(1); // one image
+    out.U8(std::uint8_t(image.width));
+    out.U8(std::uint8_t(image.height));
+    out.U8(0); // 0 stands for 256 or more colours
+    out.U8(0); // reserved
+    out.U16(1);
+    out.U16(8);
+    out.U32(imageBytes);
+    out.U32(kDirectorySize);
+    InfoHeader(out, image.width, 2 * image.height, 8, colourBytes + maskBytes, 0, 256);
+    Palette(out, image.palette);
+    IndexRows(out, image);
+    out.Pad(maskBytes);
+    return out.Take();
+}
+
+} // namespace koravel::assets

@@ -1,0 +1,70 @@
+// Draws the window pictures and icons into the folder named on the command
+// line (ui/assets). Output is the same bytes on every run.
+
+#include "Artwork.h"
+#include "BitmapFiles.h"
+
+#include <QImageWriter>
+#include <QString>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+using namespace koravel::assets;
+
+namespace {
+
+bool WriteBytes(const fs::path& file, const std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", file.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+    return WriteBytes(file,
+                      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool WritePng(const fs::path& file, const QImage& image) {
+    fs::create_directories(file.parent_path());
+    QImageWriter writer(QString::fromStdString(file.string()), "png");
+    if (!writer.write(image)) {
+        std::fprintf(stderr, "cannot write %s: %s\n", file.c_str(),
+                     writer.errorString().toLocal8Bit().constData());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <ui/assets folder>\n", argv[0]);
+        return 2;
+    }
+    const fs::path dir = argv[1];
+    bool ok = WriteBytes(dir / "swirl_red.bmp", EncodeBmp24(WindowPicture(kSwirlRed)));
+    ok &= WriteBytes(dir / "swirl_blue.bmp", EncodeBmp24(WindowPicture(kSwirlBlue)));
+    ok &= WriteBytes(dir / "swirl_black.bmp", EncodeBmp24(WindowPicture(kSwirlBlack)));
+
+    const IndexedImage icon = WindowIcon();
+    ok &= WriteBytes(dir / "swirl_icon.bmp", EncodeBmp8(icon));
+    ok &= WriteBytes(dir / "koravel.ico", EncodeIco8(icon));
+
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+        ok &= WritePng(dir / "hicolor" / folder / "koravel.png", DesktopIcon(size));
+    }
+    fs::create_directories(dir / "hicolor" / "scalable");
+    ok &= WriteBytes(dir / "hicolor" / "scalable" / "koravel.svg", DesktopIconSvg());
+    return ok ? 0 : 1;
+}
