@@ -14,7 +14,7 @@ enum class OpenMode {
 // Numbered file access: a file number holds one open file at a time, positions
 // count from 1 (position 1 is the first byte). Every failure throws FileError.
 class FileLayer {
-public:
+  public:
     virtual ~FileLayer() = default;
 
     // True when the path names an ordinary (regular) file; a symlink to one counts.
@@ -32,6 +32,9 @@ public:
     // text writes nothing. A write never grows the file: one that would reach past
     // the end throws instead.
     virtual void WriteText(int fileNumber, std::int64_t position, std::string_view text) = 0;
+
+    // The file's length in bytes.
+    virtual std::int64_t Length(int fileNumber) = 0;
 
     // Forces what was written to the file onto its storage.
     virtual void Flush(int fileNumber) = 0;

@@ -149,11 +149,7 @@ void PosixFileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
     }
 
     // The image has a fixed size: a write that would grow it is a wrong position.
-    struct stat st {};
-    if (::fstat(slot.fd, &st) != 0) {
-        throw ErrnoError(errno);
-    }
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const auto size = static_cast<std::uint64_t>(SizeOf(slot.fd));
     const auto offset = static_cast<std::uint64_t>(position - 1);
     if (text.size() > size || offset > size - text.size()) {
         throw BadRecord("the position is past the end of the file");
@@ -177,6 +173,18 @@ void PosixFileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
         left -= static_cast<std::size_t>(put);
         at += put;
     }
+}
+
+std::int64_t PosixFileLayer::Length(int fileNumber) {
+    return SizeOf(OpenSlotFor(fileNumber).fd);
+}
+
+std::int64_t PosixFileLayer::SizeOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        throw ErrnoError(errno);
+    }
+    return static_cast<std::int64_t>(st.st_size);
 }
 
 void PosixFileLayer::Flush(int fileNumber) {

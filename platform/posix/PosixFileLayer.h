@@ -21,6 +21,7 @@ class PosixFileLayer : public FileLayer {
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
     bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
     void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
+    std::int64_t Length(int fileNumber) override;
     void Flush(int fileNumber) override;
     void Close(int fileNumber) override;
 
@@ -32,6 +33,7 @@ class PosixFileLayer : public FileLayer {
 
     Slot& SlotFor(int fileNumber);     // 52 when the number is out of range
     Slot& OpenSlotFor(int fileNumber); // 52 also when the number holds nothing
+    static std::int64_t SizeOf(int fd);
 
     std::array<Slot, MaxFileNumber + 1> slots_{}; // index 0 unused
 };

@@ -109,6 +109,13 @@ TEST_F(PosixFileLayerIo, CloseIsHarmlessOnAFreeNumber) {
     EXPECT_NO_THROW(layer.Open(7, image, OpenMode::ReadWrite));
 }
 
+TEST_F(PosixFileLayerIo, LengthIsTheFileSizeAndNeedsAnOpenFile) {
+    layer.Open(1, image, OpenMode::ReadOnly);
+    EXPECT_EQ(layer.Length(1), 5);
+    layer.Close(1);
+    EXPECT_EQ(Catch([&] { layer.Length(1); }).number, err::BadFileNameOrNumber);
+}
+
 TEST_F(PosixFileLayerIo, FlushNeedsAnOpenFile) {
     layer.Open(1, image, OpenMode::ReadWrite);
     layer.WriteText(1, 1, "9");

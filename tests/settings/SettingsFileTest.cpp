@@ -1,0 +1,101 @@
+#include "settings/SettingsFile.h"
+#include "platform/posix/PosixFileLayer.h"
+#include "tests/support/FlashImage.h"
+
+#include <gtest/gtest.h>
+
+namespace koravel {
+namespace {
+
+using testing::Bytes;
+using testing::DifferingOffsets;
+using testing::MakeFlashImage;
+using testing::SettingOffsets;
+using testing::TempFile;
+
+constexpr int N = 1;
+
+class SettingsFileTest : public ::testing::Test {
+  protected:
+    SettingsBlock ReadFrom(const TempFile& file) {
+        files.Open(N, file.Path().string(), OpenMode::ReadOnly);
+        const SettingsBlock block = ReadSettingsBlock(files, N);
+        files.Close(N);
+        return block;
+    }
+    void WriteTo(const TempFile& file, const SettingsBlock& block) {
+        files.Open(N, file.Path().string(), OpenMode::ReadWrite);
+        WriteSettingsBlock(files, N, block);
+        files.Close(N);
+    }
+    PosixFileLayer files;
+};
+
+TEST_F(SettingsFileTest, ReadsThePrimaryCopyOnly) {
+    TempFile file(testing::WithDifferentMirror(MakeFlashImage('Z', '3', '1'), '0', '0', '0'));
+    const SettingsBlock block = ReadFrom(file);
+    EXPECT_EQ(block.regionCode, 'Z');
+    EXPECT_EQ(block.languageCode, '3');
+    EXPECT_EQ(block.broadcastCode, '1');
+}
+
+TEST_F(SettingsFileTest, BytesPastTheEndOfAShortImageReadAsZero) {
+    Bytes shortImage(MakeFlashImage('2', '4', '3'));
+    shortImage.resize(0x1A004); // ends just before the broadcast byte
+    TempFile file(shortImage);
+    const SettingsBlock block = ReadFrom(file);
+    EXPECT_EQ(block.regionCode, '2');
+    EXPECT_EQ(block.languageCode, '4');
+    EXPECT_EQ(block.broadcastCode, 0x00);
+
+    TempFile empty(Bytes{});
+    EXPECT_EQ(ReadFrom(empty), (SettingsBlock{0x00, 0x00, 0x00}));
+}
+
+TEST_F(SettingsFileTest, WritesBothCopiesAndNothingElse) {
+    const Bytes before = testing::WithErasedMirror(MakeFlashImage('1', '1', '0'));
+    TempFile file(before);
+    WriteTo(file, SettingsBlock{'X', '5', '3'});
+    const Bytes after = file.Read();
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t copy : {0u, 3u}) {
+        EXPECT_EQ(after[SettingOffsets[copy + 0]], 'X');
+        EXPECT_EQ(after[SettingOffsets[copy + 1]], '5');
+        EXPECT_EQ(after[SettingOffsets[copy + 2]], '3');
+    }
+    for (std::size_t offset : DifferingOffsets(before, after)) {
+        EXPECT_NE(std::find(std::begin(SettingOffsets), std::end(SettingOffsets), offset),
+                  std::end(SettingOffsets))
+            << "byte changed at offset " << offset;
+    }
+}
+
+TEST_F(SettingsFileTest, AbsentFieldsAreSkippedInBothCopies) {
+    const Bytes before = MakeFlashImage('1', '1', '0');
+    TempFile file(before);
+
+    WriteTo(file, SettingsBlock{});
+    EXPECT_EQ(file.Read(), before);
+
+    WriteTo(file, SettingsBlock{std::nullopt, '2', '1'});
+    const Bytes after = file.Read();
+    EXPECT_EQ(after[SettingOffsets[0]], '1');
+    EXPECT_EQ(after[SettingOffsets[3]], '1');
+    EXPECT_EQ(after[SettingOffsets[1]], '2');
+    EXPECT_EQ(after[SettingOffsets[4]], '2');
+    EXPECT_EQ(after[SettingOffsets[2]], '1');
+    EXPECT_EQ(after[SettingOffsets[5]], '1');
+}
+
+TEST_F(SettingsFileTest, DifferingCopiesAreTheSameAfterAFullWrite) {
+    TempFile file(testing::WithDifferentMirror(MakeFlashImage('0', '0', '0'), '2', '3', '1'));
+    WriteTo(file, SettingsBlock{'Y', '1', '2'});
+    const Bytes after = file.Read();
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(after[SettingOffsets[i]], after[SettingOffsets[i + 3]]);
+    }
+    EXPECT_EQ(ReadFrom(file), (SettingsBlock{'Y', '1', '2'}));
+}
+
+} // namespace
+} // namespace koravel

@@ -1,0 +1,50 @@
+#include "tests/support/LockHolder.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <stdexcept>
+
+namespace koravel::testing {
+
+LockHolder::LockHolder(const std::string& path) {
+    int ready[2];
+    if (pipe(ready) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    pid_ = fork();
+    if (pid_ < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid_ == 0) {
+        // Only async-signal-safe calls from here on.
+        close(ready[0]);
+        const int fd = open(path.c_str(), O_RDWR);
+        const char ok = (fd >= 0 && flock(fd, LOCK_EX) == 0) ? '1' : '0';
+        (void)!write(ready[1], &ok, 1);
+        for (;;) {
+            pause();
+        }
+    }
+    close(ready[1]);
+    char ok = '0';
+    const ssize_t n = read(ready[0], &ok, 1);
+    close(ready[0]);
+    if (n != 1 || ok != '1') {
+        Release();
+        throw std::runtime_error("the lock holder could not lock " + path);
+    }
+}
+
+void LockHolder::Release() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+}
+
+} // namespace koravel::testing

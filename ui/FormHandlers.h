@@ -1,0 +1,47 @@
+#pragma once
+
+#include "settings/CodeTables.h"
+#include "settings/SettingsBlock.h"
+#include "ui/FormView.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace koravel {
+
+class FileLayer;
+class MessageBox;
+class modCommonDialog;
+
+// The main window's handlers: everything the window does, apart from the toolkit
+// that draws it. A front end creates its controls, implements FormView, and
+// calls these from its events.
+class FormHandlers {
+  public:
+    // Both commands own the image under this number from open to close.
+    static constexpr int FlashFileNumber = 1;
+
+    FormHandlers(FormView& view, FileLayer& files, MessageBox& messages, modCommonDialog& dialogs)
+        : view_(view), files_(files), messages_(messages), dialogs_(dialogs) {}
+
+    void Form_Load();
+    void cboPatch1_Click();
+    void cboPatch4_Click();
+    void cmdFlash_Click(); // Select
+    void cmdPatch_Click(); // Patch
+
+  private:
+    void ShowDecodedSettings(const SettingsBlock& block);
+    void ShowOrWarn(ListBox list, const std::optional<std::string>& text, SettingsField field,
+                    std::uint8_t code);
+    void ReportFileError(const char* what, int number, const std::string& description);
+    void CloseQuietly();
+
+    FormView& view_;
+    FileLayer& files_;
+    MessageBox& messages_;
+    modCommonDialog& dialogs_;
+};
+
+} // namespace koravel

@@ -1,0 +1,180 @@
+#include "ui/qt/frmMain.h"
+
+#include "settings/CodeTables.h"
+#include "ui/FormHandlers.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+namespace koravel {
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QComboBox* MakeList(QWidget* parent, const char* name, std::span<const char* const> items,
+                    const char* accessibleName, QRect geometry) {
+    auto* list = new QComboBox(parent); // not editable: the user can only pick an item
+    list->setObjectName(QLatin1String(name));
+    for (const char* item : items) {
+        list->addItem(QString::fromUtf8(item));
+    }
+    list->setCurrentIndex(-1);
+    list->setAccessibleName(QString::fromUtf8(accessibleName));
+    list->setGeometry(geometry);
+    return list;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
+                        const char* description, QRect geometry) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false); // neither button answers Enter
+    button->setDefault(false);
+    button->setAccessibleDescription(QString::fromUtf8(description));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QLabel* MakePicture(QWidget* parent, const char* name, const char* resource,
+                    const char* description) {
+    auto* picture = new QLabel(parent);
+    picture->setObjectName(QLatin1String(name));
+    picture->setPixmap(QPixmap(QString::fromUtf8(resource)));
+    picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picture->setLineWidth(2);
+    picture->setFocusPolicy(Qt::StrongFocus); // picture boxes take focus, show no mark
+    picture->setAccessibleName(QStringLiteral("Swirl preview"));
+    picture->setAccessibleDescription(QString::fromUtf8(description));
+    picture->setGeometry(48, 8, 154, 120);
+    return picture;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Koravel v0.3"));
+    setFixedSize(250, 281);
+
+    // Created in declaration order; each picture starts hidden until the preview
+    // rule shows one.
+    cboPatch4 = MakeList(this, "cboPatch4", SwirlTexts(), "Swirl colour", {128, 168, 113, 21});
+    cboPatch3 = MakeList(this, "cboPatch3", LanguageTexts(), "Language", {8, 216, 233, 21});
+    cboPatch2 =
+        MakeList(this, "cboPatch2", BroadcastTexts(), "Broadcast standard", {8, 192, 233, 21});
+    cmdPatch = MakeButton(this, "cmdPatch", "Patch",
+                          "Write the chosen settings into both copies in the flash image",
+                          {8, 248, 233, 25});
+    cboPatch1 = MakeList(this, "cboPatch1", RegionTexts(), "Region", {8, 168, 113, 21});
+    cmdFlash = MakeButton(this, "cmdFlash", "Select", "Choose a flash image and show its settings",
+                          {200, 136, 41, 21});
+    txtFlash = new QLineEdit(this);
+    txtFlash->setObjectName(QStringLiteral("txtFlash"));
+    txtFlash->setAccessibleName(QStringLiteral("Flash image path"));
+    txtFlash->setGeometry(8, 136, 185, 21);
+    picPatchBlack = MakePicture(this, "picPatchBlack", ":/assets/swirl_black.bmp",
+                                "Black swirl: the console starts with the black swirl");
+    picPatchRed = MakePicture(this, "picPatchRed", ":/assets/swirl_red.bmp",
+                              "Red swirl: the console starts with the red swirl");
+    picPatchBlue = MakePicture(this, "picPatchBlue", ":/assets/swirl_blue.bmp",
+                               "Blue swirl: the console starts with the blue swirl");
+    for (QLabel* picture : {picPatchBlack, picPatchRed, picPatchBlue}) {
+        picture->setVisible(false);
+    }
+
+    // Focus moves in this order, which is not top to bottom.
+    focusOrder_ = {picPatchRed,  txtFlash,      cmdFlash,  cboPatch1, cmdPatch,
+                   picPatchBlue, picPatchBlack, cboPatch2, cboPatch3, cboPatch4};
+    for (qsizetype i = 0; i + 1 < focusOrder_.size(); ++i) {
+        setTabOrder(focusOrder_[i], focusOrder_[i + 1]);
+    }
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A window first shown gives the focus to the first control in focus order
+    // that can take it.
+    if (focusWidget() == nullptr) {
+        for (QWidget* control : focusOrder_) {
+            if (control->isVisibleTo(this) && control->isEnabled()) {
+                control->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
+    }
+}
+
+void frmMain::Connect(FormHandlers& handlers) {
+    // `activated` is a user's pick (mouse, keys or wheel), also of the same item;
+    // selections made from code raise nothing.
+    connect(cboPatch1, &QComboBox::activated, this, [&handlers] { handlers.cboPatch1_Click(); });
+    connect(cboPatch4, &QComboBox::activated, this, [&handlers] { handlers.cboPatch4_Click(); });
+    connect(cmdFlash, &QPushButton::clicked, this, [&handlers] { handlers.cmdFlash_Click(); });
+    connect(cmdPatch, &QPushButton::clicked, this, [&handlers] { handlers.cmdPatch_Click(); });
+}
+
+void frmMain::CentreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+std::string frmMain::FlashText() const {
+    return txtFlash->text().toStdString();
+}
+
+void frmMain::SetFlashText(const std::string& text) {
+    txtFlash->setText(FromUtf8(text));
+}
+
+std::string frmMain::ListText(ListBox list) const {
+    return List(list)->currentText().toStdString();
+}
+
+void frmMain::SetListText(ListBox list, const std::string& text) {
+    QComboBox* box = List(list);
+    box->setCurrentIndex(box->findText(FromUtf8(text), Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+void frmMain::SetPictureVisible(PictureBox picture, bool visible) {
+    Picture(picture)->setVisible(visible);
+}
+
+QComboBox* frmMain::List(ListBox list) const {
+    switch (list) {
+    case ListBox::cboPatch1:
+        return cboPatch1;
+    case ListBox::cboPatch2:
+        return cboPatch2;
+    case ListBox::cboPatch3:
+        return cboPatch3;
+    case ListBox::cboPatch4:
+        return cboPatch4;
+    }
+    return cboPatch1;
+}
+
+QLabel* frmMain::Picture(PictureBox picture) const {
+    switch (picture) {
+    case PictureBox::picPatchRed:
+        return picPatchRed;
+    case PictureBox::picPatchBlue:
+        return picPatchBlue;
+    case PictureBox::picPatchBlack:
+        return picPatchBlack;
+    }
+    return picPatchRed;
+}
+
+} // namespace koravel
