@@ -6,6 +6,7 @@
 #include "Caught.h"
 #include "ChildProcess.h"
 #include "TempDir.h"
+#include "tests/support/Immutable.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 
 using namespace koravel;
+using koravel::testing::SetImmutable;
 
 namespace {
 
@@ -69,18 +71,6 @@ class LockHolder {
     pid_t pid_ = -1;
     bool locked_ = false;
 };
-
-bool SetImmutable(const std::string& path, bool on) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    int flags = 0;
-    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return done;
-}
 
 class PosixFileLayerAccess : public ::testing::Test {
   protected:

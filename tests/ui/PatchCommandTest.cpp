@@ -1,4 +1,5 @@
 #include "tests/support/CommandFixture.h"
+#include "tests/support/Immutable.h"
 #include "tests/support/LockHolder.h"
 
 #include <random>
@@ -193,6 +194,20 @@ TEST_F(PatchCommand, AnImageLockedByAnotherProgramIsLeftAloneUntilItLetsGo) {
     EXPECT_EQ(file.Read()[0x1A0A2], '2');
     EXPECT_EQ(file.Read()[0x1A0A3], '3');
     EXPECT_EQ(file.Read()[0x1A0A4], '1');
+}
+
+TEST_F(PatchCommand, AnImmutableImageGetsTheHeldMessageAndStaysAsItWas) {
+    const Bytes before = MakeFlashImage('1', '1', '0');
+    TempFile file(before);
+    if (!testing::SetImmutable(file.Path(), true)) {
+        GTEST_SKIP() << "this file system or user cannot mark files immutable";
+    }
+    Choose("Japan", "Black swirl", "PAL_N", "Japanese");
+    Patch(file.Path());
+    ASSERT_TRUE(testing::SetImmutable(file.Path(), false));
+    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{HeldMessage}));
+    EXPECT_EQ(file.Read(), before);
+    EXPECT_TRUE(NumberOneIsFree(file.Path()));
 }
 
 } // namespace
