@@ -1,0 +1,39 @@
+#pragma once
+
+#include "tests/audit/StraceLog.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace koravel::audit {
+
+// The image as a traced run names it: the path it was given, and the path the
+// kernel reports for its descriptors (symlinks resolved).
+struct ImagePaths {
+    std::string given;
+    std::string resolved;
+};
+
+// The calls that touch the image, in order: by its path, or through any
+// descriptor open on it (the -y annotation follows dup'ed descriptors too).
+std::vector<Syscall> CallsOnImage(const std::vector<Syscall>& calls, const ImagePaths& image);
+
+// Each finding is one way the traced command handled the image other than it
+// must; none means the run was clean.
+//
+// Select: one O_RDONLY open, three 1-byte preads of the primary copy's codes in
+// order, a close, and nothing else that reads, writes, maps, locks or syncs.
+std::vector<std::string> AuditSelect(const std::vector<Syscall>& imageCalls);
+
+// Patch: one O_RDWR open without O_TRUNC or O_CREAT, a LOCK_EX|LOCK_NB flock
+// before any write, six 1-byte pwrites at the six codes' offsets in order, one
+// fsync or fdatasync after them, a close, and no read of the data at all.
+std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls);
+
+// The offsets (0-based) the commands touch: region, language, broadcast, then
+// the mirror's.
+inline constexpr std::int64_t SettingOffsets[6] = {0x1A002, 0x1A003, 0x1A004,
+                                                   0x1A0A2, 0x1A0A3, 0x1A0A4};
+
+} // namespace koravel::audit
