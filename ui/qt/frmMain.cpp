@@ -19,7 +19,7 @@ QString FromUtf8(const std::string& text) {
 }
 
 QComboBox* MakeList(QWidget* parent, const char* name, std::span<const char* const> items,
-                    const char* accessibleName, QRect geometry) {
+                    const char* accessibleName, const char* description, QRect geometry) {
     auto* list = new QComboBox(parent); // not editable: the user can only pick an item
     list->setObjectName(QLatin1String(name));
     for (const char* item : items) {
@@ -27,6 +27,7 @@ QComboBox* MakeList(QWidget* parent, const char* name, std::span<const char* con
     }
     list->setCurrentIndex(-1);
     list->setAccessibleName(QString::fromUtf8(accessibleName));
+    list->setAccessibleDescription(QString::fromUtf8(description));
     list->setGeometry(geometry);
     return list;
 }
@@ -67,19 +68,25 @@ frmMain::frmMain(QWidget* parent)
 
     // Created in declaration order; each picture starts hidden until the preview
     // rule shows one.
-    cboPatch4 = MakeList(this, "cboPatch4", SwirlTexts(), "Swirl colour", {128, 168, 113, 21});
-    cboPatch3 = MakeList(this, "cboPatch3", LanguageTexts(), "Language", {8, 216, 233, 21});
-    cboPatch2 =
-        MakeList(this, "cboPatch2", BroadcastTexts(), "Broadcast standard", {8, 192, 233, 21});
+    cboPatch4 =
+        MakeList(this, "cboPatch4", SwirlTexts(), "Swirl colour",
+                 "The colour of the swirl the console shows at start-up", {128, 168, 113, 21});
+    cboPatch3 = MakeList(this, "cboPatch3", LanguageTexts(), "Language", "The console's language",
+                         {8, 216, 233, 21});
+    cboPatch2 = MakeList(this, "cboPatch2", BroadcastTexts(), "Broadcast standard",
+                         "The television standard the console sends", {8, 192, 233, 21});
     cmdPatch = MakeButton(this, "cmdPatch", "Patch",
                           "Write the chosen settings into both copies in the flash image",
                           {8, 248, 233, 25});
-    cboPatch1 = MakeList(this, "cboPatch1", RegionTexts(), "Region", {8, 168, 113, 21});
+    cboPatch1 = MakeList(this, "cboPatch1", RegionTexts(), "Region", "The console's region",
+                         {8, 168, 113, 21});
     cmdFlash = MakeButton(this, "cmdFlash", "Select", "Choose a flash image and show its settings",
                           {200, 136, 41, 21});
     txtFlash = new QLineEdit(this);
     txtFlash->setObjectName(QStringLiteral("txtFlash"));
     txtFlash->setAccessibleName(QStringLiteral("Flash image path"));
+    txtFlash->setAccessibleDescription(
+        QStringLiteral("The flash image file that Patch writes the settings into"));
     txtFlash->setGeometry(8, 136, 185, 21);
     picPatchBlack = MakePicture(this, "picPatchBlack", ":/assets/swirl_black.bmp",
                                 "Black swirl: the console starts with the black swirl");
