@@ -96,10 +96,12 @@ std::vector<Syscall> ParseStraceLog(const std::string& text) {
         while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])) != 0) {
             pid = pid * 10 + (line[at++] - '0');
         }
-        if (at == 0 || at >= line.size() || line[at] != ' ') {
+        // strace pads the pid to a fixed width, so short pids have more spaces.
+        const std::size_t start = line.find_first_not_of(' ', at);
+        if (at == 0 || start == at || start == std::string::npos) {
             continue;
         }
-        std::string body = line.substr(at + 1);
+        std::string body = line.substr(start);
         if (body.size() >= Unfinished.size() &&
             body.compare(body.size() - Unfinished.size(), Unfinished.size(), Unfinished) == 0) {
             pending[pid] = body.substr(0, body.size() - Unfinished.size());

@@ -19,19 +19,21 @@ TEST(StraceLog, SplitsArgumentsAtTheTopLevelOnly) {
     EXPECT_EQ(calls[1].args, (std::vector<std::string>{"3</t/x.bin>", "\"\\\",\"", "2", "106498"}));
 }
 
-TEST(StraceLog, JoinsInterruptedCallsPerThreadAndSkipsOtherLines) {
+TEST(StraceLog, JoinsInterruptedCallsPerThreadReadsPaddedPidsAndSkipsOtherLines) {
     const std::vector<Syscall> calls =
         ParseStraceLog("7 pread64(3</t/x.bin>,  <unfinished ...>\n"
                        "8 close(4</t/y.bin>) = 0\n"
                        "7 <... pread64 resumed>\"1\", 1, 106498) = 1\n"
                        "8 --- SIGCHLD {si_signo=SIGCHLD} ---\n"
                        "8 +++ exited with 0 +++\n"
-                       "9 fsync(3</t/x.bin>) = -1 EIO (Input/output error)\n");
+                       "9     fsync(3</t/x.bin>) = -1 EIO (Input/output error)\n");
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].name, "close");
     EXPECT_EQ(calls[1].name, "pread64");
     EXPECT_EQ(calls[1].args, (std::vector<std::string>{"3</t/x.bin>", "\"1\"", "1", "106498"}));
     EXPECT_EQ(calls[1].result, "1");
+    EXPECT_EQ(calls[2].pid, 9);
+    EXPECT_EQ(calls[2].name, "fsync");
     EXPECT_EQ(Number(calls[2].result), -1);
 }
 
