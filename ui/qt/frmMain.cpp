@@ -2,6 +2,7 @@
 
 #include "settings/CodeTables.h"
 #include "ui/FormHandlers.h"
+#include "ui/qt/BuiltInPicture.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -47,7 +48,7 @@ QLabel* MakePicture(QWidget* parent, const char* name, const char* resource,
                     const char* description) {
     auto* picture = new QLabel(parent);
     picture->setObjectName(QLatin1String(name));
-    picture->setPixmap(QPixmap(QString::fromUtf8(resource)));
+    picture->setPixmap(BuiltInPicture(QString::fromUtf8(resource)));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setLineWidth(2);
     picture->setFocusPolicy(Qt::StrongFocus); // picture boxes take focus, show no mark

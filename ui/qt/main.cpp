@@ -1,3 +1,4 @@
+#include "ui/qt/BuiltInPicture.h"
 #include "ui/qt/KoravelApp.h"
 
 #include <QApplication>
@@ -8,7 +9,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Koravel"));
     QApplication::setApplicationVersion(QStringLiteral("0.3"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.koravel.Koravel"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/swirl_icon.bmp")));
+    QApplication::setWindowIcon(
+        QIcon(koravel::BuiltInPicture(QStringLiteral(":/assets/swirl_icon.bmp"))));
 
     koravel::KoravelApp koravel;
     koravel.Window().CentreOnScreen();
