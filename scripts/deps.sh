@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
     libgtest-dev
-    xvfb xauth xdotool x11-utils strace
+    xvfb xauth xdotool x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file
 )
 
