@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 
 using namespace koravel;
@@ -64,6 +65,16 @@ class ModalAnswer {
     int answered_ = 0;
 };
 
+// Names a file in the dialog's file name box and confirms it, as Open does.
+void ChooseFile(QWidget* modal, const std::filesystem::path& path) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(dialog != nullptr);
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name != nullptr);
+    name->setText(QString::fromStdString(path.string()));
+    static_cast<QDialog*>(dialog)->accept();
+}
+
 template <typename T> T* Control(QWidget& window, const char* name) {
     return window.findChild<T*>(QLatin1String(name));
 }
@@ -93,8 +104,7 @@ class RealDialogsTest : public QObject {
             filters = dialog->nameFilters();
             mustExist = dialog->fileMode() == QFileDialog::ExistingFile;
             owner = dialog->parentWidget();
-            dialog->selectFile(path);
-            static_cast<QDialog*>(dialog)->accept(); // as the Open button does
+            ChooseFile(dialog, file.Path());
         });
         QTest::mouseClick(Control<QPushButton>(window, "cmdFlash"), Qt::LeftButton);
         QVERIFY(pick.Answered());
@@ -151,9 +161,8 @@ class RealDialogsTest : public QObject {
         QStringList texts;
         ModalAnswer answers(
             [&](QWidget* modal) {
-                if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-                    dialog->selectFile(QString::fromStdString(file.Path().string()));
-                    static_cast<QDialog*>(dialog)->accept();
+                if (qobject_cast<QFileDialog*>(modal) != nullptr) {
+                    ChooseFile(modal, file.Path());
                 } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                     QCOMPARE(box->icon(), QMessageBox::Warning);
                     QCOMPARE(box->windowTitle(), QStringLiteral("Error"));
