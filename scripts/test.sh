@@ -8,4 +8,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset ci
 cmake --build --preset ci
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset ci "$@"
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset ci "$@"
