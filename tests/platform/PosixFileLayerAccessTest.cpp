@@ -7,6 +7,7 @@
 #include "ChildProcess.h"
 #include "TempDir.h"
 #include "tests/support/Immutable.h"
+#include "tests/support/LockHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,50 +29,6 @@ namespace {
 
 constexpr int ChildCannotSetUp = 200;
 
-// Another process holding an exclusive flock() on a file until destroyed.
-class LockHolder {
-  public:
-    explicit LockHolder(const std::string& path) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(release_) != 0) {
-            return;
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(release_[1]);
-            const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-            const char locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
-            (void)!::write(ready[1], &locked, 1);
-            char ignored;
-            (void)!::read(release_[0], &ignored, 1); // returns when the parent lets go
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release_[0]);
-        char locked = 0;
-        locked_ = pid_ > 0 && ::read(ready[0], &locked, 1) == 1 && locked;
-        ::close(ready[0]);
-    }
-    ~LockHolder() { Release(); }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
-    bool Locked() const { return locked_; }
-    void Release() {
-        if (pid_ > 0) {
-            ::close(release_[1]);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-  private:
-    int release_[2] = {-1, -1};
-    pid_t pid_ = -1;
-    bool locked_ = false;
-};
-
 class PosixFileLayerAccess : public ::testing::Test {
   protected:
     TempDir dir;
@@ -80,8 +37,7 @@ class PosixFileLayerAccess : public ::testing::Test {
 };
 
 TEST_F(PosixFileLayerAccess, ALockHeldByAnotherProcessIsRefused) {
-    LockHolder holder(image);
-    ASSERT_TRUE(holder.Locked());
+    koravel::testing::LockHolder holder(image); // throws when it cannot take the lock
     const Caught refused = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
     EXPECT_EQ(refused.number, err::PathFileAccess);
     EXPECT_NE(refused.description.find("locked"), std::string::npos) << refused.description;
