@@ -8,19 +8,20 @@ namespace koravel {
 // A failure of a platform service, carrying the classic error number and a
 // description, so that callers can single out one number (75) and show both.
 class FileError : public std::runtime_error {
-public:
+  public:
     FileError(int number, const std::string& description)
         : std::runtime_error(description), number_(number) {}
 
     int Number() const noexcept { return number_; }
     std::string Description() const { return what(); }
 
-private:
+  private:
     int number_;
 };
 
 // The classic numbers that this program raises.
 namespace err {
+inline constexpr int InternalError = 51;
 inline constexpr int BadFileNameOrNumber = 52;
 inline constexpr int FileNotFound = 53;
 inline constexpr int BadFileMode = 54;

@@ -8,8 +8,6 @@
 namespace koravel {
 namespace {
 
-constexpr int InternalError = 51;
-
 void ReportError(MessageBox& messages, int number, const std::string& description) {
     messages.Show("ShowOpen - modCommonDialog\r\n\r\n" + std::to_string(number) + " - " +
                       description,
@@ -45,7 +43,7 @@ std::string modCommonDialog::ShowOpen(const std::string& filter, const std::uint
     } catch (const FileError& e) {
         ReportError(messages_, e.Number(), e.Description());
     } catch (const std::exception& e) {
-        ReportError(messages_, InternalError, std::string("Internal error: ") + e.what());
+        ReportError(messages_, err::InternalError, std::string("Internal error: ") + e.what());
     }
     return std::string();
 }

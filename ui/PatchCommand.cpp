@@ -9,12 +9,6 @@
 #include <exception>
 
 namespace koravel {
-namespace {
-
-constexpr int InternalError = 51;
-
-} // namespace
-
 // Patch: write the settings that the lists show into both copies of the image
 // that the path box names, in place, touching no other byte.
 void FormHandlers::cmdPatch_Click() {
@@ -67,7 +61,7 @@ void FormHandlers::cmdPatch_Click() {
         }
         CloseQuietly();
     } catch (const std::exception& e) {
-        ReportFileError("Cannot patch the flash file.", InternalError, e.what());
+        ReportFileError("Cannot patch the flash file.", err::InternalError, e.what());
         CloseQuietly();
     }
 }

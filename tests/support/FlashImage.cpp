@@ -1,5 +1,6 @@
 #include "tests/support/FlashImage.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -93,6 +94,15 @@ std::vector<std::size_t> DifferingOffsets(const Bytes& a, const Bytes& b) {
             offsets.push_back(i);
         }
     }
+    return offsets;
+}
+
+std::vector<std::size_t> OffsetsChangedBesidesSettings(const Bytes& a, const Bytes& b) {
+    std::vector<std::size_t> offsets = DifferingOffsets(a, b);
+    std::erase_if(offsets, [](std::size_t offset) {
+        return std::find(std::begin(SettingOffsets), std::end(SettingOffsets), offset) !=
+               std::end(SettingOffsets);
+    });
     return offsets;
 }
 

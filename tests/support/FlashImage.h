@@ -51,4 +51,7 @@ void WriteFile(const std::filesystem::path& path, const Bytes& contents);
 // Offsets at which two images of the same length differ.
 std::vector<std::size_t> DifferingOffsets(const Bytes& a, const Bytes& b);
 
+// Offsets at which two images differ other than at the six setting bytes.
+std::vector<std::size_t> OffsetsChangedBesidesSettings(const Bytes& a, const Bytes& b);
+
 } // namespace koravel::testing

@@ -9,7 +9,6 @@ namespace koravel {
 namespace {
 
 using testing::Bytes;
-using testing::DifferingOffsets;
 using testing::FaultyFileLayer;
 using testing::MakeFlashImage;
 using testing::PatchedMessage;
@@ -27,16 +26,6 @@ const ShownMessage MissingMessage{
 const ShownMessage HeldMessage{
     "Cannot patch the flash file because it's opened in another program.", MsgIcon::Critical,
     "Error"};
-
-bool OnlySettingBytesDiffer(const Bytes& before, const Bytes& after) {
-    for (std::size_t offset : DifferingOffsets(before, after)) {
-        if (std::find(std::begin(SettingOffsets), std::end(SettingOffsets), offset) ==
-            std::end(SettingOffsets)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 TEST_F(PatchCommand, EmptyBlankMissingAndNonRegularPathsAreRefused) {
     Patch("");
@@ -77,7 +66,7 @@ TEST_F(PatchCommand, WritesTheListCodesIntoBothCopies) {
             EXPECT_EQ(after[SettingOffsets[copy + 1]], '1');
             EXPECT_EQ(after[SettingOffsets[copy + 2]], '0');
         }
-        EXPECT_TRUE(OnlySettingBytesDiffer(before, after));
+        EXPECT_TRUE(testing::OffsetsChangedBesidesSettings(before, after).empty());
         EXPECT_TRUE(NumberOneIsFree(file.Path()));
     }
 }
@@ -162,7 +151,7 @@ TEST_F(PatchCommand, AFailureAnywhereIsReportedAndNeverAsSuccess) {
         const std::vector<std::int64_t> order{0x1A003, 0x1A004, 0x1A005, 0x1A0A3, 0x1A0A4, 0x1A0A5};
         EXPECT_EQ(faulty.writtenPositions,
                   std::vector<std::int64_t>(order.begin(), order.begin() + written));
-        EXPECT_TRUE(OnlySettingBytesDiffer(before, file.Read()));
+        EXPECT_TRUE(testing::OffsetsChangedBesidesSettings(before, file.Read()).empty());
         EXPECT_TRUE(NumberOneIsFree(file.Path()));
     }
 }
