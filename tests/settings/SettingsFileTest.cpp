@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
-#include "platform/posix/PosixFileLayer.h"
 #include "tests/support/FlashImage.h"
+#include "tests/support/NativeFileLayer.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +17,17 @@ constexpr int N = 1;
 class SettingsFileTest : public ::testing::Test {
   protected:
     SettingsBlock ReadFrom(const TempFile& file) {
-        files.Open(N, file.Path().string(), OpenMode::ReadOnly);
+        files.Open(N, file.PathText(), OpenMode::ReadOnly);
         const SettingsBlock block = ReadSettingsBlock(files, N);
         files.Close(N);
         return block;
     }
     void WriteTo(const TempFile& file, const SettingsBlock& block) {
-        files.Open(N, file.Path().string(), OpenMode::ReadWrite);
+        files.Open(N, file.PathText(), OpenMode::ReadWrite);
         WriteSettingsBlock(files, N, block);
         files.Close(N);
     }
-    PosixFileLayer files;
+    testing::NativeFileLayer files;
 };
 
 TEST_F(SettingsFileTest, ReadsThePrimaryCopyOnly) {

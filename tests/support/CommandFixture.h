@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/modCommonDialog.h"
-#include "platform/posix/PosixFileLayer.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/FlashImage.h"
+#include "tests/support/NativeFileLayer.h"
 #include "ui/FormHandlers.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ class CommandFixture : public ::testing::Test {
         return true;
     }
 
-    PosixFileLayer realFiles;
+    NativeFileLayer realFiles;
     FaultyFileLayer files{realFiles};
     FakeFormView view;
     RecordingMessageBox messages;

@@ -1,10 +1,10 @@
 #include "tests/support/FlashImage.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace koravel::testing {
@@ -44,13 +44,29 @@ Bytes WithDifferentMirror(Bytes image, char region, char language, char broadcas
     return image;
 }
 
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 TempFile::TempFile(const Bytes& contents, const std::string& name) {
-    std::string templ = (std::filesystem::temp_directory_path() / "koravel-test-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) {
+    // A fresh folder with a random name: create_directory fails on one that exists.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("koravel-test-" + std::to_string(random() % 1000000000000ULL));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            folder_ = candidate;
+        }
+    }
+    if (folder_.empty()) {
         throw std::runtime_error("cannot make a temporary folder");
     }
-    folder_ = templ;
-    path_ = folder_ / name;
+    const std::u8string utf8Name(name.begin(), name.end());
+    path_ = folder_ / std::filesystem::path(utf8Name);
     Write(contents);
 }
 

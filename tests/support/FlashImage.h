@@ -27,6 +27,9 @@ Bytes WithErasedMirror(Bytes image);
 // The same image with a second copy whose three codes differ from the first.
 Bytes WithDifferentMirror(Bytes image, char region, char language, char broadcast);
 
+// A path as UTF-8 text, the form in which the window and the file layer take it.
+std::string Utf8(const std::filesystem::path& path);
+
 // A file in a fresh temporary folder, removed with the folder at the end.
 class TempFile {
   public:
@@ -36,6 +39,7 @@ class TempFile {
     TempFile& operator=(const TempFile&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
+    std::string PathText() const { return Utf8(path_); } // as the window shows it
     const std::filesystem::path& Folder() const { return folder_; }
     Bytes Read() const;
     void Write(const Bytes& contents) const;

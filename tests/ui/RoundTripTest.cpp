@@ -25,13 +25,13 @@ TEST_F(RoundTrip, EveryCombinationPatchedIsSelectedBackFromBothCopies) {
                     SCOPED_TRACE(chosen[0] + "/" + chosen[1] + "/" + chosen[2] + "/" + chosen[3]);
                     messages.shown.clear();
                     Choose(region, swirl, broadcast, language);
-                    Patch(file.Path());
+                    Patch(file.PathText());
                     ASSERT_EQ(messages.shown,
                               (std::vector<testing::ShownMessage>{testing::PatchedMessage}));
 
                     // Show something else, then read the image back.
                     Choose("Japan", "default swirl", "NTSC", "Japanese");
-                    Select(file.Path());
+                    Select(file.PathText());
                     EXPECT_TRUE(messages.shown.size() == 1) << "Select warned";
                     EXPECT_EQ(Lists(), chosen);
 
@@ -63,12 +63,12 @@ TEST_F(RoundTrip, RandomFilesChangeOnlyAtTheSixPositions) {
         TempFile file(before);
 
         // Select leaves every file as it was, whatever it holds.
-        Select(file.Path());
+        Select(file.PathText());
         ASSERT_EQ(file.Read(), before);
 
         Choose(RegionTexts()[round % 3], SwirlTexts()[round % 2], BroadcastTexts()[round % 4],
                LanguageTexts()[round % 6]);
-        Patch(file.Path());
+        Patch(file.PathText());
         const Bytes after = file.Read();
         ASSERT_EQ(after.size(), before.size());
         if (before.size() < 106661) {

@@ -1,6 +1,6 @@
 #include "tests/support/CommandFixture.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 namespace koravel {
 namespace {
@@ -35,22 +35,22 @@ TEST_F(SelectCommand, AsksTheDialogForAnExistingBinOrAnyFile) {
 TEST_F(SelectCommand, ShowsTheSettingsOfAnImage) {
     TempFile usa(MakeFlashImage('1', '1', '0'));
     Choose("Japan", "Black swirl", "PAL", "German (Deutsch)");
-    Select(usa.Path());
-    EXPECT_EQ(view.flash, usa.Path().string());
+    Select(usa.PathText());
+    EXPECT_EQ(view.flash, usa.PathText());
     EXPECT_EQ(Lists(), (std::vector<std::string>{"USA", "default swirl", "NTSC", "English"}));
     EXPECT_EQ(view.VisiblePicture(), PictureBox::picPatchRed);
     EXPECT_TRUE(messages.shown.empty());
 
     TempFile europeBlack(MakeFlashImage('Z', '4', '1'));
-    Select(europeBlack.Path());
+    Select(europeBlack.PathText());
     EXPECT_EQ(Lists(), (std::vector<std::string>{"Europe", "Black swirl", "PAL",
                                                  "Spanish (Espa\xC3\xB1ol)"}));
     EXPECT_EQ(view.VisiblePicture(), PictureBox::picPatchBlack);
 
     TempFile europe(MakeFlashImage('2', '3', '3'));
-    Select(europe.Path());
+    Select(europe.PathText());
     EXPECT_EQ(view.VisiblePicture(), PictureBox::picPatchBlue);
-    EXPECT_TRUE(NumberOneIsFree(europe.Path()));
+    EXPECT_TRUE(NumberOneIsFree(europe.PathText()));
 }
 
 TEST_F(SelectCommand, CancelChangesNothingAndOpensNothing) {
@@ -64,16 +64,16 @@ TEST_F(SelectCommand, CancelChangesNothingAndOpensNothing) {
 
 TEST_F(SelectCommand, ErasedImageWarnsRegionBroadcastLanguageInOrder) {
     TempFile erased(Bytes(testing::FlashSize, 0xFF));
-    Select(erased.Path());
+    Select(erased.PathText());
     const std::vector<ShownMessage> expected{
         Warning("The region hex value 'FF' isn't known by Koravel."),
         Warning("The broadcast hex value 'FF' isn't known by Koravel."),
         Warning("The language hex value 'FF' isn't known by Koravel.")};
     EXPECT_EQ(messages.shown, expected);
-    EXPECT_EQ(view.flash, erased.Path().string());
+    EXPECT_EQ(view.flash, erased.PathText());
     EXPECT_EQ(Lists(), (std::vector<std::string>{"USA", "default swirl", "NTSC", "English"}));
     EXPECT_EQ(view.VisiblePicture(), PictureBox::picPatchRed);
-    EXPECT_TRUE(NumberOneIsFree(erased.Path()));
+    EXPECT_TRUE(NumberOneIsFree(erased.PathText()));
 }
 
 TEST_F(SelectCommand, OneUnknownCodeDoesNotStopTheOthers) {
@@ -81,7 +81,7 @@ TEST_F(SelectCommand, OneUnknownCodeDoesNotStopTheOthers) {
     image[0x1A002] = 0x00;
     image[0x1A004] = 0x3A;
     TempFile file(image);
-    Select(file.Path());
+    Select(file.PathText());
     EXPECT_EQ(messages.shown,
               (std::vector<ShownMessage>{
                   Warning("The region hex value '0' isn't known by Koravel."),
@@ -90,7 +90,7 @@ TEST_F(SelectCommand, OneUnknownCodeDoesNotStopTheOthers) {
 
     messages.shown.clear();
     TempFile badBroadcast(MakeFlashImage('X', '2', '7'));
-    Select(badBroadcast.Path());
+    Select(badBroadcast.PathText());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].prompt, "The broadcast hex value '37' isn't known by Koravel.");
     EXPECT_EQ(Lists(),
@@ -100,9 +100,9 @@ TEST_F(SelectCommand, OneUnknownCodeDoesNotStopTheOthers) {
 
 TEST_F(SelectCommand, UnknownRegionKeepsTheEarlierListsAndPicture) {
     TempFile first(MakeFlashImage('X', '0', '0'));
-    Select(first.Path());
+    Select(first.PathText());
     TempFile second(MakeFlashImage('3', '1', '1'));
-    Select(second.Path());
+    Select(second.PathText());
     EXPECT_EQ(view.ListText(ListBox::cboPatch1), "Japan");
     EXPECT_EQ(view.ListText(ListBox::cboPatch4), "Black swirl");
     EXPECT_EQ(view.VisiblePicture(), PictureBox::picPatchBlack);
@@ -115,7 +115,7 @@ TEST_F(SelectCommand, ShortImageReadsMissingBytesAsZero) {
     Bytes image = MakeFlashImage('2', '1', '1');
     image.resize(0x1A003); // holds the region byte only
     TempFile file(image);
-    Select(file.Path());
+    Select(file.PathText());
     EXPECT_EQ(view.ListText(ListBox::cboPatch1), "Europe");
     EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
                                   Warning("The broadcast hex value '0' isn't known by Koravel."),
@@ -123,24 +123,26 @@ TEST_F(SelectCommand, ShortImageReadsMissingBytesAsZero) {
 }
 
 TEST_F(SelectCommand, LeavesTheImageAndItsTimesUntouched) {
+    namespace fs = std::filesystem;
     TempFile file(MakeFlashImage('Y', '3', '2'));
-    ASSERT_EQ(chmod(file.Path().c_str(), 0444), 0); // a read-only image can still be shown
-    struct stat before {};
-    ASSERT_EQ(stat(file.Path().c_str(), &before), 0);
+    // A read-only image can still be shown.
+    fs::permissions(file.Path(), fs::perms::owner_write | fs::perms::group_write |
+                                     fs::perms::others_write,
+                    fs::perm_options::remove);
+    const auto before = fs::last_write_time(file.Path());
     const Bytes bytes = file.Read();
-    Select(file.Path());
-    struct stat after {};
-    ASSERT_EQ(stat(file.Path().c_str(), &after), 0);
+    Select(file.PathText());
+    const auto after = fs::last_write_time(file.Path());
+    fs::permissions(file.Path(), fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(file.Read(), bytes);
-    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after, before);
     EXPECT_EQ(files.calls[testing::FaultyFileLayer::Op::Write], 0);
     EXPECT_EQ(view.ListText(ListBox::cboPatch1), "USA");
 }
 
 TEST_F(SelectCommand, AnImageThatCannotBeOpenedOrReadIsReportedAndClosed) {
     TempFile file(MakeFlashImage());
-    const std::string gone = (file.Folder() / "removed-after-the-dialog.bin").string();
+    const std::string gone = testing::Utf8(file.Folder() / "removed-after-the-dialog.bin");
     Select(gone);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].icon, MsgIcon::Critical);
@@ -151,12 +153,12 @@ TEST_F(SelectCommand, AnImageThatCannotBeOpenedOrReadIsReportedAndClosed) {
 
     messages.shown.clear();
     files.FailAt(testing::FaultyFileLayer::Op::Read, 2, FileError(57, "Device I/O error"));
-    Select(file.Path());
+    Select(file.PathText());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].icon, MsgIcon::Critical);
     EXPECT_NE(messages.shown[0].prompt.find("57 - Device I/O error"), std::string::npos);
     EXPECT_EQ(view.ListText(ListBox::cboPatch1), "USA");
-    EXPECT_TRUE(NumberOneIsFree(file.Path()));
+    EXPECT_TRUE(NumberOneIsFree(file.PathText()));
 }
 
 TEST_F(SelectCommand, ADialogErrorIsReportedOnceAndChangesNothing) {

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/FileLayer.h"
+
+#include <array>
+
+namespace koravel {
+
+// FileLayer on Windows file handles. Paths are UTF-8 and become UTF-16 at the
+// boundary. Files are opened only if they exist and are disk files, never
+// created or truncated. A ReadWrite file is shared for reading only, so no
+// other program can write to it while it is open; a ReadOnly file shares
+// reading and writing.
+class Win32FileLayer : public FileLayer {
+  public:
+    static constexpr int MaxFileNumber = 511;
+
+    Win32FileLayer() = default;
+    ~Win32FileLayer() override;
+    Win32FileLayer(const Win32FileLayer&) = delete;
+    Win32FileLayer& operator=(const Win32FileLayer&) = delete;
+
+    // True for an existing disk file that is not a folder, hidden and system
+    // files included; devices (NUL, CON, COM1, \\.\ paths) never count.
+    bool Exists(const std::string& path) noexcept override;
+    void Open(int fileNumber, const std::string& path, OpenMode mode) override;
+    bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
+    void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
+    std::int64_t Length(int fileNumber) override;
+    void Flush(int fileNumber) override;
+    void Close(int fileNumber) override;
+
+  private:
+    struct Slot {
+        void* handle = nullptr; // a HANDLE; nullptr while the number holds nothing
+        OpenMode mode = OpenMode::ReadOnly;
+    };
+
+    Slot& SlotFor(int fileNumber);     // 52 when the number is out of range
+    Slot& OpenSlotFor(int fileNumber); // 52 also when the number holds nothing
+
+    std::array<Slot, MaxFileNumber + 1> slots_{}; // index 0 unused
+};
+
+} // namespace koravel

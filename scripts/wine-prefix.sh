@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes the build's private Wine prefix ready for tests, and starts its
+# wineserver with all stdio detached (a reader of the first Wine call's pipes
+# could otherwise wait for minutes). Stop it with: wineserver -k
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    echo "Creating the Wine prefix $WINEPREFIX (once; about 15 s)."
+    mkdir -p "$WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+fi
+
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+# Windows' own dialog font: Debian's Wine does not look in /usr/share/wine/fonts.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+for font in /usr/share/wine/fonts/*.ttf; do
+    [[ -f "$fonts/$(basename "$font")" ]] || cp "$font" "$fonts/"
+done
+
+# A crashing program exits at once instead of waiting in Wine's debugger.
+wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+    </dev/null >/dev/null 2>&1 || true
+# With no window manager, Wine draws each window's own caption and frame.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    </dev/null >/dev/null 2>&1

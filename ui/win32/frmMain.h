@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/win32/UniqueHandle.h"
+#include "ui/FormView.h"
+#include "ui/win32/ControlLayout.h"
+
+#include <array>
+
+namespace koravel {
+
+class FormHandlers;
+
+namespace win32 {
+
+// The main window as Win32 draws it: the ten stock controls, their geometry
+// in twips scaled to the window's dpi, the system's message font and the
+// focus order. What the window does lives in FormHandlers.
+class frmMain : public FormView {
+  public:
+    static constexpr const wchar_t* ClassName = L"KoravelMain";
+    static constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    static constexpr DWORD ExStyle = 0;
+
+    explicit frmMain(HINSTANCE instance) : instance_(instance) {}
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Registers the window class, once per process.
+    static bool Register(HINSTANCE instance);
+    // Creates the window and its controls, hidden and with nothing selected.
+    bool Create();
+    // Routes the controls' events to the handlers.
+    void Connect(FormHandlers& handlers) { handlers_ = &handlers; }
+    // Centres the window on its monitor's work area and shows it.
+    void Show(int showCommand);
+
+    HWND Handle() const { return hwnd_; }
+    HWND Control(ControlId id) const;
+    UINT Dpi() const { return dpi_; }
+
+    std::string FlashText() const override;
+    void SetFlashText(const std::string& text) override;
+    std::string ListText(ListBox list) const override;
+    void SetListText(ListBox list, const std::string& text) override;
+    void SetPictureVisible(PictureBox picture, bool visible) override;
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool OnCreate();
+    void OnCommand(int id, int code);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    void OnActivate(bool active);
+
+    bool CreateControls();
+    void ApplyDpi(UINT dpi);
+    void ApplyFont();
+    void LoadPictures();
+    void PlaceControls();
+    void OrderForTabbing();
+    void FocusFirstControl();
+    SIZE WindowSizeForClient() const;
+
+    HWND hwnd_ = nullptr;
+    HINSTANCE instance_;
+    FormHandlers* handlers_ = nullptr;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    HWND lastFocus_ = nullptr;
+    std::array<HWND, kControls.size()> controls_{}; // in creation order
+    UniqueFont font_;
+    std::array<UniqueBitmap, 3> pictures_; // red, blue, black, for the current dpi
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
+};
+
+} // namespace win32
+} // namespace koravel
