@@ -5,6 +5,7 @@
 #include "Wordmark.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace koravel::assets {
@@ -26,10 +27,15 @@ QTransform SquareFit(double size) {
 
 } // namespace
 
-RgbImage WindowPicture(Rgb swirl) {
-    RgbImage image(kPictureWidth, kPictureHeight, kWhite);
-    Paint(image, Rasterise(WordmarkStrokes(), kPictureWidth, kPictureHeight), kLetters);
-    Paint(image, Rasterise({SpiralStroke()}, kPictureWidth, kPictureHeight), swirl);
+RgbImage WindowPicture(Rgb swirl, double scale) {
+    // The strokes are drawn through the scale, pens included, so every size
+    // is rasterised from the outlines rather than resampled from 1x.
+    const int width = int(std::lround(kPictureWidth * scale));
+    const int height = int(std::lround(kPictureHeight * scale));
+    const QTransform toPixels = QTransform::fromScale(scale, scale);
+    RgbImage image(width, height, kWhite);
+    Paint(image, Rasterise(WordmarkStrokes(), width, height, toPixels), kLetters);
+    Paint(image, Rasterise({SpiralStroke()}, width, height, toPixels), swirl);
     return image;
 }
 

@@ -22,8 +22,9 @@ inline constexpr Rgb kIconInk{0xB1, 0x37, 0x28};
 inline constexpr Rgb kIconPaper{0xFE, 0xFF, 0xFC};
 
 // Swirl over the word, on white; the three window pictures differ only in
-// the swirl's colour.
-RgbImage WindowPicture(Rgb swirl);
+// the swirl's colour. `scale` redraws the same geometry for denser screens
+// (1.5 gives 225 x 174, 2 gives 300 x 232); it must give whole pixels.
+RgbImage WindowPicture(Rgb swirl, double scale = 1.0);
 
 // The swirl alone, 32 x 32, opaque; palette index = ink coverage.
 IndexedImage WindowIcon();

@@ -1,5 +1,6 @@
 #include "BitmapFiles.h"
 
+#include <cmath>
 #include <utility>
 
 namespace koravel::assets {
@@ -9,7 +10,11 @@ namespace {
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kPaletteSize = 256 * 4;
-constexpr std::int32_t kPixelsPerMetre = 2835; // 72 dpi
+
+// The headers count pixels per metre; rounded to nearest, 72 dpi is 2835.
+std::int32_t PixelsPerMetre(double dotsPerInch) {
+    return std::int32_t(std::lround(dotsPerInch / 0.0254));
+}
 
 class Bytes {
   public:
@@ -77,13 +82,13 @@ void IndexRows(Bytes& out, const IndexedImage& image) {
 
 } // namespace
 
-std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image) {
+std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image, double dotsPerInch) {
     const std::uint32_t rowBytes = RowBytes(image.width, 24);
     const std::uint32_t pixelBytes = rowBytes * image.height;
     const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
     Bytes out;
     FileHeader(out, offset + pixelBytes, offset);
-    InfoHeader(out, image.width, image.height, 24, pixelBytes, kPixelsPerMetre, 0);
+    InfoHeader(out, image.width, image.height, 24, pixelBytes, PixelsPerMetre(dotsPerInch), 0);
     for (int y = image.height - 1; y >= 0; --y) {
         for (int x = 0; x < image.width; ++x) {
             const Rgb& c = image.At(x, y);
@@ -101,7 +106,7 @@ std::vector<std::uint8_t> EncodeBmp8(const IndexedImage& image) {
     const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize + kPaletteSize;
     Bytes out;
     FileHeader(out, offset + pixelBytes, offset);
-    InfoHeader(out, image.width, image.height, 8, pixelBytes, kPixelsPerMetre, 256);
+    InfoHeader(out, image.width, image.height, 8, pixelBytes, PixelsPerMetre(72.0), 256);
     Palette(out, image.palette);
     IndexRows(out, image);
     return out.Take();

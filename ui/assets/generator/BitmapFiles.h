@@ -16,8 +16,10 @@ struct IndexedImage {
     std::vector<std::uint8_t> indices;
 };
 
-// Uncompressed Windows bitmaps, bottom row first, 72 dpi.
-std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image);
+// Uncompressed Windows bitmaps, bottom row first, 72 dpi unless told
+// otherwise. A picture drawn at 1.5x or 2x records 1.5x or 2x the
+// resolution (108 or 144 dpi), so it keeps the 1x picture's size in inches.
+std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image, double dotsPerInch = 72.0);
 std::vector<std::uint8_t> EncodeBmp8(const IndexedImage& image);
 
 // A single-image .ico holding the 8-bit picture and an all-opaque mask.

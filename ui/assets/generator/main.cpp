@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace fs = std::filesystem;
 using namespace koravel::assets;
@@ -52,9 +53,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path dir = argv[1];
-    bool ok = WriteBytes(dir / "swirl_red.bmp", EncodeBmp24(WindowPicture(kSwirlRed)));
-    ok &= WriteBytes(dir / "swirl_blue.bmp", EncodeBmp24(WindowPicture(kSwirlBlue)));
-    ok &= WriteBytes(dir / "swirl_black.bmp", EncodeBmp24(WindowPicture(kSwirlBlack)));
+    bool ok = true;
+    // 1x for screens at 100 % scale; the suffixed files for 150 % and 200 %.
+    const std::pair<double, std::string> scales[] = {{1.0, ""}, {1.5, "@1.5x"}, {2.0, "@2x"}};
+    const std::pair<Rgb, std::string> swirls[] = {
+        {kSwirlRed, "red"}, {kSwirlBlue, "blue"}, {kSwirlBlack, "black"}};
+    for (const auto& [scale, suffix] : scales)
+        for (const auto& [colour, name] : swirls)
+            ok &= WriteBytes(dir / ("swirl_" + name + suffix + ".bmp"),
+                             EncodeBmp24(WindowPicture(colour, scale), 72.0 * scale));
 
     const IndexedImage icon = WindowIcon();
     ok &= WriteBytes(dir / "swirl_icon.bmp", EncodeBmp8(icon));
