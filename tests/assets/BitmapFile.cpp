@@ -1,5 +1,6 @@
 #include "BitmapFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -60,6 +61,22 @@ std::map<Rgb, int> Dib::Inks(const Area& area, Rgb background) const {
             if (Rgb c = Pixel(x, y); c != background)
                 ++counts[c];
     return counts;
+}
+
+std::optional<Area> Dib::InkBounds(const Area& within, Rgb background) const {
+    std::optional<Area> bounds;
+    for (int y = within.top; y <= within.bottom; ++y)
+        for (int x = within.left; x <= within.right; ++x) {
+            if (Pixel(x, y) == background)
+                continue;
+            if (!bounds)
+                bounds = Area{x, y, x, y};
+            bounds->left = std::min(bounds->left, x);
+            bounds->right = std::max(bounds->right, x);
+            bounds->top = std::min(bounds->top, y);
+            bounds->bottom = std::max(bounds->bottom, y);
+        }
+    return bounds;
 }
 
 BmpFile::BmpFile(const std::string& name)

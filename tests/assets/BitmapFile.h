@@ -4,6 +4,7 @@
 #include <compare>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ struct Dib {
     std::array<Rgb, 4> Corners() const;
     // How often each colour other than `background` occurs in the area.
     std::map<Rgb, int> Inks(const Area& area, Rgb background) const;
+    // The smallest area holding every pixel of `within` that is not `background`.
+    std::optional<Area> InkBounds(const Area& within, Rgb background) const;
 
     const std::vector<std::uint8_t>& bytes;
     std::size_t pixels;

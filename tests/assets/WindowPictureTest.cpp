@@ -1,92 +1,99 @@
 #include "BitmapFile.h"
+#include "WindowPictures.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace koravel::assets::test {
 namespace {
 
-constexpr int kWidth = 150;
-constexpr int kHeight = 116;
-constexpr Rgb kLetters{0x0B, 0x0B, 0x0B};
-
-constexpr Area kSwirlArea{32, 3, 113, 78};
-constexpr Area kWordArea{3, 84, 146, 107};
-
-struct Picture {
-    const char* file;
-    Rgb swirl;
-};
-
-std::ostream& operator<<(std::ostream& out, const Picture& p) {
-    return out << p.file;
-}
-
-class WindowPicture : public testing::TestWithParam<Picture> {
+class WindowPicture : public testing::TestWithParam<std::tuple<PictureSize, Swirl>> {
   protected:
-    BmpFile bmp{GetParam().file};
+    const PictureSize& size = std::get<0>(GetParam());
+    const Rgb swirl = std::get<1>(GetParam()).colour;
+    BmpFile bmp{FileName(std::get<1>(GetParam()), size)};
     const Dib& dib = bmp.dib;
+    const Area swirlArea = Scaled(kSwirlArea, size.scale);
+    const Area wordArea = Scaled(kWordArea, size.scale);
 };
 
 TEST_P(WindowPicture, HasTheExactBitmapLayout) {
     const auto& b = bmp.bytes;
-    ASSERT_EQ(b.size(), 52486u);
+    ASSERT_EQ(b.size(), size.fileSize);
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[1], 'M');
-    EXPECT_EQ(U32(b, 2), 52486u);
+    EXPECT_EQ(U32(b, 2), size.fileSize);
     EXPECT_EQ(U32(b, 10), 54u);
     EXPECT_EQ(U32(b, 14), 40u);
-    EXPECT_EQ(dib.width, kWidth);
-    EXPECT_EQ(dib.storedHeight, kHeight); // positive: bottom row first
-    EXPECT_EQ(U16(b, 26), 1u);            // planes
+    EXPECT_EQ(dib.width, size.width);
+    EXPECT_EQ(dib.storedHeight, size.height); // positive: bottom row first
+    EXPECT_EQ(U16(b, 26), 1u);                // planes
     EXPECT_EQ(dib.bitsPerPixel, 24);
     EXPECT_EQ(dib.compression, 0u);
-    EXPECT_EQ(dib.imageSize, 52432u);
-    EXPECT_EQ(dib.xPixelsPerMetre, 2835);
-    EXPECT_EQ(dib.yPixelsPerMetre, 2835);
-    EXPECT_EQ(dib.RowBytes(), 452u);
+    EXPECT_EQ(dib.imageSize, size.fileSize - 54);
+    EXPECT_EQ(dib.imageSize, size.rowBytes * size.height);
+    EXPECT_EQ(dib.xPixelsPerMetre, size.pixelsPerMetre);
+    EXPECT_EQ(dib.yPixelsPerMetre, size.pixelsPerMetre);
+    EXPECT_EQ(dib.RowBytes(), size.rowBytes);
 }
 
 TEST_P(WindowPicture, PadsEveryRowWithZeros) {
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < size.height; ++y) {
         const std::size_t row = dib.RowStart(y);
-        EXPECT_EQ(bmp.bytes[row + 450], 0) << "row " << y;
-        EXPECT_EQ(bmp.bytes[row + 451], 0) << "row " << y;
+        for (std::size_t i = 3 * std::size_t(size.width); i < size.rowBytes; ++i)
+            EXPECT_EQ(bmp.bytes[row + i], 0) << "row " << y;
     }
 }
 
 TEST_P(WindowPicture, LeavesEverythingOutsideTheTwoAreasWhite) {
     for (Rgb corner : dib.Corners())
         EXPECT_EQ(corner, kWhite);
-    EXPECT_TRUE(dib.Inks({0, 108, kWidth - 1, kHeight - 1}, kWhite).empty());
+    EXPECT_TRUE(dib.Inks(Scaled({0, 108, 149, 115}, size.scale), kWhite).empty());
     int strays = 0;
     std::string first;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            if (!kSwirlArea.Contains(x, y) && !kWordArea.Contains(x, y) &&
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x)
+            if (!swirlArea.Contains(x, y) && !wordArea.Contains(x, y) &&
                 dib.Pixel(x, y) != kWhite && strays++ == 0)
                 first = "column " + std::to_string(x) + ", row " + std::to_string(y);
     EXPECT_EQ(strays, 0) << "first at " << first;
 }
 
 TEST_P(WindowPicture, DrawsTheSwirlMostlyInItsOwnColour) {
-    const auto colours = dib.Inks(kSwirlArea, kWhite);
+    const auto colours = dib.Inks(swirlArea, kWhite);
     int inked = 0;
     for (const auto& [colour, count] : colours)
         inked += count;
-    ASSERT_TRUE(colours.contains(GetParam().swirl));
-    const int solid = colours.at(GetParam().swirl);
+    ASSERT_TRUE(colours.contains(swirl));
+    const int solid = colours.at(swirl);
     EXPECT_GT(2 * solid, inked) << "antialiased edges should be the minority";
     for (const auto& [colour, count] : colours)
         EXPECT_LE(count, solid);
 }
 
+TEST_P(WindowPicture, SoftensTheSwirlOnlyTowardsWhite) {
+    // An edge pixel is white and the swirl's colour mixed in one proportion,
+    // read off the channel that differs most from white.
+    int k = 0;
+    const int ink[] = {swirl.r, swirl.g, swirl.b};
+    for (int i = 1; i < 3; ++i)
+        k = ink[i] < ink[k] ? i : k;
+    for (const auto& [colour, count] : dib.Inks(swirlArea, kWhite)) {
+        const int c[] = {colour.r, colour.g, colour.b};
+        const double amount = (255.0 - c[k]) / (255.0 - ink[k]);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(c[i], 255.0 - amount * (255 - ink[i]), 1.5)
+                << "pixel " << c[0] << "," << c[1] << "," << c[2] << " channel " << i;
+    }
+}
+
 TEST_P(WindowPicture, SwirlSpansItsWholeArea) {
     // Ink on all four edges of the area: the swirl is neither shrunk nor shifted.
-    const Area a = kSwirlArea;
+    const Area a = swirlArea;
     auto inkedColumn = [&](int x) { return !dib.Inks({x, a.top, x, a.bottom}, kWhite).empty(); };
     auto inkedRow = [&](int y) { return !dib.Inks({a.left, y, a.right, y}, kWhite).empty(); };
     EXPECT_TRUE(inkedColumn(a.left));
@@ -96,40 +103,53 @@ TEST_P(WindowPicture, SwirlSpansItsWholeArea) {
 }
 
 TEST_P(WindowPicture, WritesTheWordInNeutralDarkGrey) {
-    const auto colours = dib.Inks(kWordArea, kWhite);
+    const auto colours = dib.Inks(wordArea, kWhite);
     EXPECT_TRUE(colours.contains(kLetters));
     for (const auto& [colour, count] : colours) {
-        EXPECT_TRUE(colour.r == colour.g && colour.g == colour.b)
-            << "tinted letter pixel " << int(colour.r) << "," << int(colour.g) << ","
-            << int(colour.b);
+        EXPECT_TRUE(colour.r == colour.g && colour.g == colour.b && colour.r >= kLetters.r)
+            << "letter pixel " << int(colour.r) << "," << int(colour.g) << "," << int(colour.b);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Swirls, WindowPicture,
-                         testing::Values(Picture{"swirl_red.bmp", {0xB1, 0x38, 0x29}},
-                                         Picture{"swirl_blue.bmp", {0x48, 0x66, 0xA2}},
-                                         Picture{"swirl_black.bmp", {0x0F, 0x0F, 0x0F}}));
+                         testing::Combine(testing::ValuesIn(kSizes), testing::ValuesIn(kSwirls)),
+                         PictureName);
 
-TEST(WindowPictures, DifferOnlyInTheSwirlArea) {
-    const BmpFile red("swirl_red.bmp");
-    const BmpFile blue("swirl_blue.bmp");
-    const BmpFile black("swirl_black.bmp");
+class WindowPictures : public testing::TestWithParam<PictureSize> {};
+
+TEST_P(WindowPictures, DifferOnlyInTheSwirlsColour) {
+    const PictureSize& size = GetParam();
+    const BmpFile red(FileName(kSwirls[0], size));
+    const BmpFile blue(FileName(kSwirls[1], size));
+    const BmpFile black(FileName(kSwirls[2], size));
     ASSERT_EQ(red.bytes.size(), blue.bytes.size());
     ASSERT_EQ(red.bytes.size(), black.bytes.size());
     // The headers too, not only the pixels.
     EXPECT_TRUE(std::equal(red.bytes.begin(), red.bytes.begin() + 54, blue.bytes.begin()));
     EXPECT_TRUE(std::equal(red.bytes.begin(), red.bytes.begin() + 54, black.bytes.begin()));
+    const Area swirlArea = Scaled(kSwirlArea, size.scale);
     int insideSwirl = 0;
     int elsewhere = 0;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
+    int shapeMismatches = 0;
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x) {
             const Rgb r = red.dib.Pixel(x, y);
-            const bool same = r == blue.dib.Pixel(x, y) && r == black.dib.Pixel(x, y);
-            (kSwirlArea.Contains(x, y) ? insideSwirl : elsewhere) += !same;
+            const Rgb u = blue.dib.Pixel(x, y);
+            const Rgb k = black.dib.Pixel(x, y);
+            const bool same = r == u && r == k;
+            (swirlArea.Contains(x, y) ? insideSwirl : elsewhere) += !same;
+            // One swirl, three inks: each pixel is touched in all or none.
+            shapeMismatches += (r == kWhite) != (u == kWhite) || (r == kWhite) != (k == kWhite);
         }
     EXPECT_GT(insideSwirl, 0);
     EXPECT_EQ(elsewhere, 0);
+    EXPECT_EQ(shapeMismatches, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowPictures, testing::ValuesIn(kSizes),
+                         [](const testing::TestParamInfo<PictureSize>& info) {
+                             return ScaleName(info.param);
+                         });
 
 } // namespace
 } // namespace koravel::assets::test
