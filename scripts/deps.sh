@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing Koravel
 # need, asking apt only for those that are missing.
+#   bash scripts/deps.sh            the Linux build and its tests
+#   bash scripts/deps.sh windows    the Windows build (mingw-w64) and Wine to test it
 set -euo pipefail
 
-packages=(
+linux=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
     libgtest-dev
     xvfb xauth xdotool x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file
 )
+windows=(
+    cmake ninja-build googletest
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine wine64 fonts-wine
+    xvfb xauth xdotool x11-utils imagemagick
+)
+
+packages=()
+case "${1:-linux}" in
+linux) packages=("${linux[@]}") ;;
+windows) packages=("${windows[@]}") ;;
+*)
+    echo "usage: $0 [linux|windows]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

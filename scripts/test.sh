@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Koravel with warnings as errors and runs
-# every test. Widget tests draw off screen; tests that need a real X server get
-# a virtual one from xvfb-run.
+# every test: the Linux suites, then the Windows suites under Wine. Widget
+# tests draw off screen; tests that need a real X server get a virtual one
+# from xvfb-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 cmake --preset ci
 cmake --build --preset ci
-xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset ci "$@"
+linux=0
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset ci "$@" || linux=$?
+
+windows=0
+bash scripts/test-windows.sh "$@" || windows=$?
+
+if ((linux != 0 || windows != 0)); then
+    echo "Tests failed: Linux suites exit $linux, Windows suites exit $windows." >&2
+    exit 1
+fi

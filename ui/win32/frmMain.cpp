@@ -233,9 +233,10 @@ void frmMain::FocusFirstControl() {
 bool frmMain::CreateControls() {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const ControlSpec& spec = kControls[i];
-        HWND control = ::CreateWindowExW(
-            ExStyleOf(spec.kind), ClassOf(spec.kind), CaptionOf(spec.id), StyleOf(spec.kind), 0, 0,
-            0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+        HWND control = ::CreateWindowExW(ExStyleOf(spec.kind), ClassOf(spec.kind),
+                                         CaptionOf(spec.id), StyleOf(spec.kind), 0, 0, 0, 0, hwnd_,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                         instance_, nullptr);
         if (control == nullptr) {
             return false;
         }
@@ -275,10 +276,10 @@ void frmMain::ApplyDpi(UINT dpi) {
     bigIcon_.Reset(static_cast<HICON>(::LoadImageW(
         instance_, MAKEINTRESOURCEW(IDI_KORAVEL), IMAGE_ICON,
         ::GetSystemMetricsForDpi(SM_CXICON, dpi_), ::GetSystemMetricsForDpi(SM_CYICON, dpi_), 0)));
-    smallIcon_.Reset(static_cast<HICON>(
-        ::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORAVEL), IMAGE_ICON,
-                     ::GetSystemMetricsForDpi(SM_CXSMICON, dpi_),
-                     ::GetSystemMetricsForDpi(SM_CYSMICON, dpi_), 0)));
+    smallIcon_.Reset(
+        static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_KORAVEL), IMAGE_ICON,
+                                        ::GetSystemMetricsForDpi(SM_CXSMICON, dpi_),
+                                        ::GetSystemMetricsForDpi(SM_CYSMICON, dpi_), 0)));
     ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
@@ -288,8 +289,7 @@ void frmMain::ApplyFont() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     UniqueFont font;
-    if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
-                                     dpi_)) {
+    if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_)) {
         font.Reset(::CreateFontIndirectW(&metrics.lfMessageFont));
     }
     for (HWND control : controls_) {
@@ -326,8 +326,8 @@ void frmMain::PlaceControls() {
             // the field's item height, unless the font needs more room.
             RECT closed{};
             ::GetWindowRect(control, &closed);
-            const auto field = static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT,
-                                                               static_cast<WPARAM>(-1), 0));
+            const auto field = static_cast<int>(
+                ::SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
             const int frame = static_cast<int>(closed.bottom - closed.top) - field;
             const auto itemHeight =
                 static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
@@ -338,8 +338,7 @@ void frmMain::PlaceControls() {
             const auto count = static_cast<int>(::SendMessageW(control, CB_GETCOUNT, 0, 0));
             height = height + (count + 1) * itemHeight;
         }
-        ::SetWindowPos(control, nullptr, left, top, width, height,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     const SIZE size = WindowSizeForClient();
     ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,

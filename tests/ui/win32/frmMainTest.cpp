@@ -1,0 +1,381 @@
+#include "ui/win32/frmMain.h"
+
+#include "platform/modCommonDialog.h"
+#include "settings/CodeTables.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/NativeFileLayer.h"
+#include "ui/FormHandlers.h"
+#include "ui/win32/resource.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace koravel::win32 {
+namespace {
+
+using testing::RecordingMessageBox;
+using testing::ScriptedOpenDialog;
+using testing::ShownMessage;
+
+struct Pixels {
+    int left, top, width, height;
+    friend bool operator==(const Pixels&, const Pixels&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Pixels& p) {
+    return out << "(" << p.left << ", " << p.top << ", " << p.width << " x " << p.height << ")";
+}
+
+std::wstring ClassNameOf(HWND hwnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+std::wstring Wide(const char* utf8) {
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), n);
+    text.resize(static_cast<std::size_t>(n - 1));
+    return text;
+}
+
+// The real window, as the program builds it, with the dialog and the message
+// boxes replaced by recorders and the real file layer underneath.
+class Win32Window : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        ASSERT_TRUE(frmMain::Register(::GetModuleHandleW(nullptr)));
+    }
+    void SetUp() override {
+        ASSERT_TRUE(window.Create());
+        window.Connect(handlers);
+        handlers.Form_Load();
+    }
+
+    HWND At(ControlId id) const { return window.Control(id); }
+
+    // A control's rectangle in the window's client coordinates.
+    Pixels RectOf(ControlId id) const {
+        RECT r{};
+        ::GetWindowRect(At(id), &r);
+        ::MapWindowPoints(HWND_DESKTOP, window.Handle(), reinterpret_cast<POINT*>(&r), 2);
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    SIZE ClientSize() const {
+        RECT r{};
+        ::GetClientRect(window.Handle(), &r);
+        return {r.right, r.bottom};
+    }
+    std::vector<ControlId> VisiblePictures() const {
+        std::vector<ControlId> shown;
+        for (ControlId id : {idpicPatchRed, idpicPatchBlue, idpicPatchBlack}) {
+            if ((::GetWindowLongW(At(id), GWL_STYLE) & WS_VISIBLE) != 0) {
+                shown.push_back(id);
+            }
+        }
+        return shown;
+    }
+    std::vector<std::string> Lists() const {
+        return {window.ListText(ListBox::cboPatch1), window.ListText(ListBox::cboPatch4),
+                window.ListText(ListBox::cboPatch2), window.ListText(ListBox::cboPatch3)};
+    }
+    void ShowWindowForInput() {
+        ::ShowWindow(window.Handle(), SW_SHOW);
+        ::UpdateWindow(window.Handle());
+        Pump();
+    }
+    static void Pump() {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    // A key pressed on a control, as the keyboard sends it.
+    void Press(ControlId id, WPARAM key) {
+        ::SendMessageW(At(id), WM_KEYDOWN, key, 1);
+        ::SendMessageW(At(id), WM_KEYUP, key, 0xC0000001);
+    }
+    void ChangeDpi(UINT dpi) {
+        RECT suggested{100, 100, 100 + 400, 100 + 500};
+        ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+    }
+
+    testing::NativeFileLayer files;
+    RecordingMessageBox messages;
+    ScriptedOpenDialog dialog;
+    modCommonDialog dialogs{dialog, messages};
+    frmMain window{::GetModuleHandleW(nullptr)};
+    FormHandlers handlers{window, files, messages, dialogs};
+};
+
+TEST_F(Win32Window, IsAFixedWindowWithCaptionCloseBoxAndIcon) {
+    const LONG style = ::GetWindowLongW(window.Handle(), GWL_STYLE);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    EXPECT_EQ(TextOf(window.Handle()), L"Koravel v0.3");
+    const SIZE client = ClientSize();
+    EXPECT_EQ(client.cx, 250);
+    EXPECT_EQ(client.cy, 281);
+    EXPECT_NE(::SendMessageW(window.Handle(), WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(::SendMessageW(window.Handle(), WM_GETICON, ICON_SMALL, 0), 0);
+}
+
+TEST_F(Win32Window, HasTheTenStockControlsWithTheirStylesAndTexts) {
+    for (const ControlSpec& spec : kControls) {
+        SCOPED_TRACE(spec.name);
+        HWND control = At(spec.id);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(::GetDlgCtrlID(control), spec.id);
+        EXPECT_EQ(::GetParent(control), window.Handle());
+        const LONG style = ::GetWindowLongW(control, GWL_STYLE);
+        const LONG exStyle = ::GetWindowLongW(control, GWL_EXSTYLE);
+        EXPECT_NE(style & WS_TABSTOP, 0);
+        EXPECT_EQ(style & WS_DISABLED, 0);
+        switch (spec.kind) {
+        case ControlKind::List:
+            EXPECT_EQ(_wcsicmp(ClassNameOf(control).c_str(), L"ComboBox"), 0);
+            EXPECT_EQ(style & 3, CBS_DROPDOWNLIST); // pick only: nothing can be typed
+            EXPECT_EQ(style & CBS_SORT, 0);
+            break;
+        case ControlKind::Button:
+            EXPECT_EQ(_wcsicmp(ClassNameOf(control).c_str(), L"Button"), 0);
+            EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON); // never the default button
+            break;
+        case ControlKind::PathBox:
+            EXPECT_EQ(_wcsicmp(ClassNameOf(control).c_str(), L"Edit"), 0);
+            EXPECT_EQ(style & (ES_MULTILINE | ES_READONLY), 0);
+            EXPECT_NE(exStyle & WS_EX_CLIENTEDGE, 0);
+            break;
+        case ControlKind::Picture:
+            EXPECT_EQ(_wcsicmp(ClassNameOf(control).c_str(), L"Static"), 0);
+            EXPECT_EQ(style & SS_TYPEMASK, SS_BITMAP);
+            EXPECT_NE(exStyle & WS_EX_CLIENTEDGE, 0); // the 2-pixel sunken edge
+            break;
+        }
+    }
+    EXPECT_EQ(TextOf(At(idcmdPatch)), L"Patch");
+    EXPECT_EQ(TextOf(At(idcmdFlash)), L"Select");
+    EXPECT_EQ(TextOf(At(idtxtFlash)), L"");
+}
+
+TEST_F(Win32Window, ListsHoldExactlyTheirItemsInOrder) {
+    struct Expected {
+        ControlId id;
+        std::span<const char* const> items;
+    };
+    for (const Expected& list :
+         {Expected{idcboPatch1, RegionTexts()}, Expected{idcboPatch4, SwirlTexts()},
+          Expected{idcboPatch2, BroadcastTexts()}, Expected{idcboPatch3, LanguageTexts()}}) {
+        HWND box = At(list.id);
+        ASSERT_EQ(::SendMessageW(box, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(list.items.size()));
+        for (std::size_t i = 0; i < list.items.size(); ++i) {
+            wchar_t text[64] = {};
+            ::SendMessageW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            EXPECT_EQ(std::wstring(text), Wide(list.items[i])) << list.items[i];
+            EXPECT_EQ(::SendMessageW(box, CB_GETITEMDATA, i, 0), 0);
+        }
+    }
+    wchar_t french[64] = {};
+    ::SendMessageW(At(idcboPatch3), CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(french));
+    EXPECT_EQ(std::wstring(french), L"French (Fran\u00E7ais)");
+}
+
+TEST_F(Win32Window, ControlsSitAtTheirPixelsAt96Dpi) {
+    ASSERT_EQ(window.Dpi(), 96u) << "the virtual screen is expected at 96 dpi";
+    const std::vector<std::pair<ControlId, Pixels>> expected{
+        {idcboPatch4, {128, 168, 113, 21}}, {idcboPatch3, {8, 216, 233, 21}},
+        {idcboPatch2, {8, 192, 233, 21}},   {idcmdPatch, {8, 248, 233, 25}},
+        {idcboPatch1, {8, 168, 113, 21}},   {idcmdFlash, {200, 136, 41, 21}},
+        {idtxtFlash, {8, 136, 185, 21}},    {idpicPatchBlack, {48, 8, 154, 120}},
+        {idpicPatchRed, {48, 8, 154, 120}}, {idpicPatchBlue, {48, 8, 154, 120}},
+    };
+    for (const auto& [id, pixels] : expected) {
+        EXPECT_EQ(RectOf(id), pixels) << kControls[static_cast<std::size_t>(id - idcboPatch4)].name;
+    }
+    // Each picture box shows the 150 x 116 picture inside its edge.
+    for (ControlId id : {idpicPatchRed, idpicPatchBlue, idpicPatchBlack}) {
+        RECT client{};
+        ::GetClientRect(At(id), &client);
+        EXPECT_EQ(client.right, 150);
+        EXPECT_EQ(client.bottom, 116);
+        BITMAP bitmap{};
+        auto* image =
+            reinterpret_cast<HBITMAP>(::SendMessageW(At(id), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ASSERT_NE(::GetObjectW(image, sizeof(bitmap), &bitmap), 0);
+        EXPECT_EQ(bitmap.bmWidth, 150);
+        EXPECT_EQ(bitmap.bmHeight, 116);
+    }
+}
+
+TEST_F(Win32Window, KeepsItsProportionsAt144DpiWithTheLargerPictures) {
+    ChangeDpi(144);
+    const SIZE client = ClientSize();
+    EXPECT_EQ(client.cx, 375);
+    EXPECT_EQ(client.cy, 422);
+    EXPECT_EQ(RectOf(idcmdPatch), (Pixels{12, 372, 350, 38}));
+    EXPECT_EQ(RectOf(idcmdFlash), (Pixels{300, 204, 62, 32}));
+    EXPECT_EQ(RectOf(idtxtFlash), (Pixels{12, 204, 278, 32}));
+    EXPECT_EQ(RectOf(idpicPatchRed), (Pixels{72, 12, 231, 180}));
+    const Pixels region = RectOf(idcboPatch1);
+    EXPECT_EQ(region.left, 12);
+    EXPECT_EQ(region.top, 252);
+    EXPECT_EQ(region.width, 170);
+    BITMAP bitmap{};
+    auto* image =
+        reinterpret_cast<HBITMAP>(::SendMessageW(At(idpicPatchRed), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(::GetObjectW(image, sizeof(bitmap), &bitmap), 0);
+    EXPECT_EQ(bitmap.bmWidth, 225); // drawn for 1.5x, not stretched
+    EXPECT_EQ(bitmap.bmHeight, 174);
+
+    ChangeDpi(96);
+    EXPECT_EQ(ClientSize().cx, 250);
+    EXPECT_EQ(RectOf(idpicPatchRed), (Pixels{48, 8, 154, 120}));
+}
+
+TEST_F(Win32Window, OpensWithTheDefaultsAndTheRedSwirlAlone) {
+    EXPECT_EQ(Lists(), (std::vector<std::string>{"USA", "default swirl", "NTSC", "English"}));
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchRed});
+    EXPECT_EQ(window.FlashText(), "");
+}
+
+TEST_F(Win32Window, TabFollowsTheFocusOrderAndSkipsHiddenPictures) {
+    ShowWindowForInput();
+    const auto order = [this](ControlId from) {
+        std::vector<ControlId> seen;
+        HWND at = At(from);
+        for (int i = 0; i < 9; ++i) {
+            at = ::GetNextDlgTabItem(window.Handle(), at, FALSE);
+            seen.push_back(static_cast<ControlId>(::GetDlgCtrlID(at)));
+        }
+        return seen;
+    };
+    EXPECT_EQ(order(idpicPatchRed),
+              (std::vector<ControlId>{idtxtFlash, idcmdFlash, idcboPatch1, idcmdPatch, idcboPatch2,
+                                      idcboPatch3, idcboPatch4, idpicPatchRed, idtxtFlash}));
+    EXPECT_EQ(::GetNextDlgTabItem(window.Handle(), At(idpicPatchRed), TRUE), At(idcboPatch4));
+
+    window.SetListText(ListBox::cboPatch1, "Europe");
+    handlers.cboPatch1_Click();
+    EXPECT_EQ(order(idcboPatch1), (std::vector<ControlId>{idcmdPatch, idpicPatchBlue, idcboPatch2,
+                                                          idcboPatch3, idcboPatch4, idtxtFlash,
+                                                          idcmdFlash, idcboPatch1, idcmdPatch}));
+}
+
+TEST_F(Win32Window, FirstShowFocusesTheRedPicture) {
+    ShowWindowForInput();
+    ::SetForegroundWindow(window.Handle());
+    ::SendMessageW(window.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(::GetFocus(), At(idpicPatchRed));
+}
+
+TEST_F(Win32Window, PicksInTheRegionAndSwirlListsRunThePreviewRule) {
+    ShowWindowForInput();
+    Press(idcboPatch1, VK_DOWN); // USA -> Europe
+    EXPECT_EQ(window.ListText(ListBox::cboPatch1), "Europe");
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchBlue});
+    Press(idcboPatch4, VK_DOWN); // default swirl -> Black swirl
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchBlack});
+    Press(idcboPatch1, VK_HOME); // Japan, still black
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchBlack});
+    Press(idcboPatch4, VK_UP); // default swirl with Japan
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchRed});
+
+    // The broadcast and language lists change nothing else.
+    Press(idcboPatch2, VK_END);
+    Press(idcboPatch3, VK_DOWN);
+    EXPECT_EQ(Lists(),
+              (std::vector<std::string>{"Japan", "default swirl", "PAL_N", "German (Deutsch)"}));
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchRed});
+}
+
+TEST_F(Win32Window, SelectionsFromCodeAreExactAndRaiseNothing) {
+    window.SetListText(ListBox::cboPatch4, "Black swirl");
+    EXPECT_EQ(window.ListText(ListBox::cboPatch4), "Black swirl");
+    EXPECT_EQ(VisiblePictures(), std::vector<ControlId>{idpicPatchRed}); // no click from code
+
+    window.SetListText(ListBox::cboPatch1, "usa"); // another case is another text
+    EXPECT_EQ(window.ListText(ListBox::cboPatch1), "");
+    window.SetListText(ListBox::cboPatch3, "Spanish (Espa\xC3\xB1ol)");
+    EXPECT_EQ(window.ListText(ListBox::cboPatch3), "Spanish (Espa\xC3\xB1ol)");
+
+    window.SetFlashText("C:\\dumps\\caf\xC3\xA9 flash.bin");
+    EXPECT_EQ(TextOf(At(idtxtFlash)), L"C:\\dumps\\caf\u00E9 flash.bin");
+    EXPECT_EQ(window.FlashText(), "C:\\dumps\\caf\xC3\xA9 flash.bin");
+}
+
+TEST_F(Win32Window, ButtonsRunSelectAndPatchAndEnterRunsNeither) {
+    ShowWindowForInput();
+    ::SendMessageW(At(idcmdPatch), BM_CLICK, 0, 0);
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{
+                  {"Don't forget to select the flash first...", MsgIcon::Critical, "Error"}}));
+    ::SendMessageW(At(idcmdFlash), BM_CLICK, 0, 0);
+    EXPECT_EQ(dialog.titles, std::vector<std::string>{"Open"});
+
+    // Enter and Escape in the path box go through the dialog keys: no command runs.
+    ::SetFocus(At(idtxtFlash));
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        MSG message{At(idtxtFlash), WM_KEYDOWN, key, 1, 0, {}};
+        ::IsDialogMessageW(window.Handle(), &message);
+        MSG up{At(idtxtFlash), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001), 0, {}};
+        ::IsDialogMessageW(window.Handle(), &up);
+        Pump();
+    }
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(dialog.titles.size(), 1u);
+    EXPECT_TRUE(::IsWindow(window.Handle()));
+}
+
+TEST_F(Win32Window, ShowsTheRedPicturePixelForPixel) {
+    ShowWindowForInput();
+    ::SetWindowPos(window.Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ::RedrawWindow(window.Handle(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+
+    HBITMAP source = static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                       MAKEINTRESOURCEW(IDB_SWIRL_RED),
+                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_NE(source, nullptr);
+    HDC memory = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(memory, source);
+    HDC screen = ::GetDC(At(idpicPatchRed));
+    int differing = 0;
+    for (int y = 0; y < 116; ++y) {
+        for (int x = 0; x < 150; ++x) {
+            differing += ::GetPixel(screen, x, y) != ::GetPixel(memory, x, y) ? 1 : 0;
+        }
+    }
+    ::ReleaseDC(At(idpicPatchRed), screen);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::DeleteObject(source);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST_F(Win32Window, ClosingEndsTheMessageLoop) {
+    ShowWindowForInput();
+    HWND hwnd = window.Handle();
+    ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    MSG message{};
+    EXPECT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(window.Handle(), nullptr);
+}
+
+} // namespace
+} // namespace koravel::win32

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, then cross-builds the Windows program and its
+# tests with mingw-w64. Leaves build/windows/ui/Koravel.exe.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh windows
+cmake --preset windows
+cmake --build --preset windows
+echo "Built $(pwd)/build/windows/ui/Koravel.exe"
