@@ -21,9 +21,11 @@ for font in /usr/share/wine/fonts/*.ttf; do
     [[ -f "$fonts/$(basename "$font")" ]] || cp "$font" "$fonts/"
 done
 
-# A crashing program exits at once instead of waiting in Wine's debugger.
-wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
-    </dev/null >/dev/null 2>&1 || true
+# A crashing program exits at once, with a failing status, instead of waiting
+# in Wine's debugger: the debugger named here does not exist. (With no name at
+# all, this Wine still starts its own debugger, whose window waits forever.)
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+    /d koravel-no-debugger /f </dev/null >/dev/null 2>&1
 # With no window manager, Wine draws each window's own caption and frame.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
     </dev/null >/dev/null 2>&1

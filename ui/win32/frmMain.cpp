@@ -203,10 +203,13 @@ void frmMain::OnCommand(int id, int code) {
     }
 }
 
+// The window goes where the system suggests, at the size that gives its client
+// area the designed twips exactly at the new dpi.
 void frmMain::OnDpiChanged(UINT dpi, const RECT& suggested) {
     ApplyDpi(dpi);
-    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = WindowSizeForClient();
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, size.cx, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // A window that is not a dialog keeps its own focus: remembered when it is
@@ -320,23 +323,17 @@ void frmMain::PlaceControls() {
         const int left = PixelsFromTwips(spec.twips.left, dpi_);
         const int top = PixelsFromTwips(spec.twips.top, dpi_);
         const int width = PixelsFromTwips(spec.twips.width, dpi_);
-        int height = PixelsFromTwips(spec.twips.height, dpi_);
+        const int height = PixelsFromTwips(spec.twips.height, dpi_);
         if (spec.kind == ControlKind::List) {
-            // A drop-down list's own height is its closed field: set it through
-            // the field's item height, unless the font needs more room.
-            RECT closed{};
-            ::GetWindowRect(control, &closed);
-            const auto field = static_cast<int>(
-                ::SendMessageW(control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-            const int frame = static_cast<int>(closed.bottom - closed.top) - field;
+            // The height given to a drop-down list is that of the opened list;
+            // its own height is the closed field's.
             const auto itemHeight =
                 static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
-            if (frame > 0 && height - frame >= itemHeight) {
-                ::SendMessageW(control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height - frame);
-            }
-            // The height given to the window is that of the opened list.
             const auto count = static_cast<int>(::SendMessageW(control, CB_GETCOUNT, 0, 0));
-            height = height + (count + 1) * itemHeight;
+            ::SetWindowPos(control, nullptr, left, top, width, height + (count + 1) * itemHeight,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            FitClosedHeight(control, height);
+            continue;
         }
         ::SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -345,11 +342,31 @@ void frmMain::PlaceControls() {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Brings a closed drop-down list to the designed height through its field's
+// item height, unless the font needs more room than that leaves.
+void frmMain::FitClosedHeight(HWND list, int height) {
+    RECT closed{};
+    ::GetWindowRect(list, &closed);
+    const int excess = static_cast<int>(closed.bottom - closed.top) - height;
+    const auto field =
+        static_cast<int>(::SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    const auto item = static_cast<int>(::SendMessageW(list, CB_GETITEMHEIGHT, 0, 0));
+    if (excess != 0 && field - excess >= item) {
+        ::SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - excess);
+    }
+}
+
+// The frame is measured rather than computed, so that the client area comes
+// out exact whatever caption and border sizes the system really draws.
 SIZE frmMain::WindowSizeForClient() const {
-    RECT rect{0, 0, PixelsFromTwips(kClientWidthTwips, dpi_),
-              PixelsFromTwips(kClientHeightTwips, dpi_)};
-    ::AdjustWindowRectExForDpi(&rect, Style, FALSE, ExStyle, dpi_);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+    RECT window{};
+    RECT client{};
+    ::GetWindowRect(hwnd_, &window);
+    ::GetClientRect(hwnd_, &client);
+    const LONG frameWidth = (window.right - window.left) - client.right;
+    const LONG frameHeight = (window.bottom - window.top) - client.bottom;
+    return SIZE{PixelsFromTwips(kClientWidthTwips, dpi_) + frameWidth,
+                PixelsFromTwips(kClientHeightTwips, dpi_) + frameHeight};
 }
 
 void frmMain::Show(int showCommand) {

@@ -59,6 +59,7 @@ class frmMain : public FormView {
     void ApplyFont();
     void LoadPictures();
     void PlaceControls();
+    static void FitClosedHeight(HWND list, int height);
     void OrderForTabbing();
     void FocusFirstControl();
     SIZE WindowSizeForClient() const;
