@@ -18,9 +18,11 @@ class Win32OpenFileDialog : public OpenFileDialog {
                                    std::uint32_t flags) override;
 
   private:
+    using GetOpenFileNameFunction = BOOL(WINAPI*)(LPOPENFILENAMEW);
+
     win32::FunctionLoader& loader_;
     HWND__* owner_ = nullptr;
-    void* function_ = nullptr; // the dialog function, once found
+    GetOpenFileNameFunction getOpenFileName_ = nullptr; // once found
 };
 
 } // namespace koravel
