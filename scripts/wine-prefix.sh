@@ -12,7 +12,8 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     wineserver -w </dev/null >/dev/null 2>&1 || true
 fi
 
-wineserver -p </dev/null >/dev/null 2>&1
+# (A server that is already running for this prefix is fine.)
+wineserver -p </dev/null >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # Windows' own dialog font: Debian's Wine does not look in /usr/share/wine/fonts.

@@ -16,7 +16,7 @@ static_assert(sizeof(void*) != 8 || kRecordSize == 136);
 constexpr std::size_t kFileBufferSize = 32768;
 // A name component is at most 255 characters, plus its NUL.
 constexpr std::size_t kFileTitleBufferSize = 256;
-// Both buffers start as the blank file name box of 254 characters.
+// The file-title buffer starts as 254 blanks, as a blank name box would.
 constexpr std::size_t kInitialBlanks = 254;
 
 std::wstring BlankBuffer(std::size_t size) {
@@ -52,7 +52,9 @@ std::optional<std::string> Win32OpenFileDialog::Run(const std::string& title,
 
     const std::wstring filterText = FilterText(filters);
     const std::wstring titleText = win32::WideForDisplay(title);
-    std::wstring file = BlankBuffer(kFileBufferSize);
+    // The name box starts empty: Wine's dialog crashes when a name is typed
+    // over a box that starts as blanks.
+    std::wstring file(kFileBufferSize, L'\0');
     std::wstring fileTitle = BlankBuffer(kFileTitleBufferSize);
 
     OPENFILENAMEW record{};

@@ -134,13 +134,13 @@ TEST_F(Win32OpenFileDialogTest, FillsTheRecordAsTheDialogExpects) {
     EXPECT_EQ(r.lpTemplateName, nullptr);
 }
 
-TEST_F(Win32OpenFileDialogTest, StartsBothNameBuffersAsTheBlankNameBox) {
+TEST_F(Win32OpenFileDialogTest, StartsWithAnEmptyNameBoxAndABlankTitleBuffer) {
     ShowOpen(std::nullopt);
     ASSERT_EQ(lines.received.size(), 1u);
     const Received& in = lines.received[0];
     EXPECT_EQ(in.record.nMaxFile, 32768u);
     ASSERT_NE(in.record.lpstrFile, nullptr);
-    EXPECT_EQ(in.file.substr(0, 255), kBlankName);
+    EXPECT_EQ(in.file.substr(0, 255), std::wstring(255, L'\0'));
     EXPECT_EQ(in.record.nMaxFileTitle, 256u);
     ASSERT_NE(in.record.lpstrFileTitle, nullptr);
     EXPECT_EQ(in.fileTitle.substr(0, 255), kBlankName);
@@ -188,7 +188,8 @@ TEST_F(Win32OpenFileDialogTest, FindsTheFunctionOnceAndBuildsEachRecordAfresh) {
     EXPECT_EQ(loader.asked, once);
     ASSERT_EQ(lines.received.size(), 3u);
     for (const Received& in : lines.received) {
-        EXPECT_EQ(in.file.substr(0, 255), kBlankName) << "a chosen path was carried over";
+        EXPECT_EQ(in.file.substr(0, 255), std::wstring(255, L'\0'))
+            << "a chosen path was carried over";
         EXPECT_EQ(in.record.Flags, 0x1000u);
     }
 }
