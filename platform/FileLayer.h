@@ -8,7 +8,7 @@ namespace koravel {
 
 enum class OpenMode {
     ReadOnly,  // reading only; never writes, never locks
-    ReadWrite, // reading and writing in place, under an exclusive lock
+    ReadWrite, // reading and writing in place, with no other program writing
 };
 
 // Numbered file access: a file number holds one open file at a time, positions
@@ -20,8 +20,9 @@ class FileLayer {
     // True when the path names an ordinary (regular) file; a symlink to one counts.
     virtual bool Exists(const std::string& path) = 0;
 
-    // Opens an existing regular file without truncating it. ReadWrite takes a
-    // non-blocking exclusive advisory lock; a refused access or a held lock is 75.
+    // Opens an existing regular file without truncating it. ReadWrite keeps
+    // other programs from writing to it while it is open, and is refused (75)
+    // while another program holds it; so is any other refused access.
     virtual void Open(int fileNumber, const std::string& path, OpenMode mode) = 0;
 
     // Reads the byte at a 1-based position into `byte`. At or past the end of the

@@ -2,6 +2,7 @@
 
 #include "platform/FileError.h"
 #include "platform/posix/ErrnoError.h"
+#include "platform/posix/OtherOpeners.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -109,6 +110,14 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         }
         if (locked != 0) {
             throw ErrnoError(errno);
+        }
+        // Most programs that have an image open take no lock: a dump tool
+        // still writing it, an emulator, a hex editor. Where the system can
+        // tell, any other opener refuses the write as well; where it cannot,
+        // the lock is all there is to go by.
+        if (ProbeOtherOpeners(fd) == OtherOpeners::Some) {
+            throw FileError(err::PathFileAccess,
+                            "Path/File access error: the file is open in another program");
         }
     }
 

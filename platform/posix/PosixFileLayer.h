@@ -7,7 +7,8 @@
 namespace koravel {
 
 // FileLayer on POSIX descriptors. Every open file is a regular file; a
-// ReadWrite file holds a flock() exclusive lock until it is closed.
+// ReadWrite file holds a flock() exclusive lock until it is closed, and is
+// refused while another program has the file open, where the system can tell.
 class PosixFileLayer : public FileLayer {
   public:
     static constexpr int MaxFileNumber = 511;

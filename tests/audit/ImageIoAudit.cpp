@@ -150,7 +150,7 @@ std::vector<std::string> AuditSelect(const std::vector<Syscall>& imageCalls) {
 
 std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls) {
     Auditor audit(imageCalls);
-    audit.OnlyThese({"flock", "pwrite64", "fsync", "fdatasync"});
+    audit.OnlyThese({"flock", "fcntl", "pwrite64", "fsync", "fdatasync"});
     const std::ptrdiff_t open = audit.OneOpen(O_RDWR, "O_RDWR");
     audit.SingleBytesAt("pwrite64", SettingOffsets);
 
@@ -167,6 +167,29 @@ std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls) {
         if (static_cast<std::ptrdiff_t>(locks[0]) < open ||
             (!writes.empty() && locks[0] > writes.front())) {
             audit.Find("the lock is not taken between the open and the first write");
+        }
+    }
+    // The write lease that asks whether anyone else has the image open: taken
+    // and given back after the lock and before the first write; nothing else.
+    const auto leaseCall = [](std::int64_t type) {
+        return [type](const Syscall& call) {
+            return call.name == "fcntl" && Arg(call, 1) == F_SETLEASE && Arg(call, 2) == type;
+        };
+    };
+    const auto taken = audit.Count(leaseCall(F_WRLCK), 1, "write leases taken");
+    const auto given = audit.Count(leaseCall(F_UNLCK), 1, "leases given back");
+    if (taken.size() == 1 && given.size() == 1) {
+        if (Number(calls[taken[0]].result) != 0) {
+            audit.Find("the write lease was not granted: " + calls[taken[0]].line);
+        }
+        if (given[0] < taken[0] || (!locks.empty() && taken[0] < locks[0]) ||
+            (!writes.empty() && given[0] > writes.front())) {
+            audit.Find("the lease is not taken and given back between the lock and the writes");
+        }
+    }
+    for (const Syscall& call : calls) {
+        if (call.name == "fcntl" && Arg(call, 1) != F_SETLEASE && Arg(call, 1) != F_SETSIG) {
+            audit.Find("an fcntl that is not the lease probe: " + call.line);
         }
     }
     const auto flushes = audit.Count(IsFlush, 1, "fsync/fdatasync calls");

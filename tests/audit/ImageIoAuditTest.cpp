@@ -39,6 +39,9 @@ std::vector<std::string> CleanPatch() {
         OpenLine(O_RDWR),
         "7 newfstatat(" + Fd + ", \"\", {st_mode=0100644, ...}, 0x1000) = 0",
         "7 flock(" + Fd + ", " + Hex(LOCK_EX | LOCK_NB) + ") = 0",
+        "7 fcntl(" + Fd + ", " + Hex(F_SETSIG) + ", 23) = 0",
+        "7 fcntl(" + Fd + ", " + Hex(F_SETLEASE) + ", " + Hex(F_WRLCK) + ") = 0",
+        "7 fcntl(" + Fd + ", " + Hex(F_SETLEASE) + ", " + Hex(F_UNLCK) + ") = 0",
     };
     for (std::int64_t offset : SettingOffsets) {
         lines.push_back(ByteLine("pwrite64", offset));
@@ -85,6 +88,20 @@ TEST(ImageIoAudit, KeepsOnlyCallsOnTheImageFollowingDuplicatedDescriptors) {
 TEST(ImageIoAudit, CleanTracesPass) {
     EXPECT_TRUE(AuditSelect(OnImage(CleanSelect())).empty());
     EXPECT_TRUE(AuditPatch(OnImage(CleanPatch())).empty());
+}
+
+TEST(ImageIoAudit, PatchAsksWhoElseHasTheImageOpenBeforeWriting) {
+    std::vector<std::string> lines = CleanPatch();
+    lines.erase(lines.begin() + 5, lines.begin() + 7); // no lease at all
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "0 write leases taken"));
+
+    lines = CleanPatch();
+    std::rotate(lines.begin() + 6, lines.begin() + 7, lines.begin() + 8); // given back late
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "between the lock and the writes"));
+
+    lines = CleanPatch();
+    lines.insert(lines.begin() + 7, "7 fcntl(" + Fd + ", " + Hex(F_SETFL) + ", 0x800) = 0");
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not the lease probe"));
 }
 
 TEST(ImageIoAudit, SelectMustOpenReadOnlyAndOnlyRead) {
@@ -141,7 +158,8 @@ TEST(ImageIoAudit, PatchLocksExclusivelyWithoutWaitingBeforeWriting) {
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not a granted LOCK_EX|LOCK_NB"));
 
     lines = CleanPatch();
-    std::rotate(lines.begin() + 3, lines.begin() + 4, lines.begin() + 6); // lock after a write
+    // the lock after the lease probe and the first write
+    std::rotate(lines.begin() + 3, lines.begin() + 4, lines.begin() + 9);
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "between the open and the first write"));
 
     lines = CleanPatch();
@@ -151,11 +169,11 @@ TEST(ImageIoAudit, PatchLocksExclusivelyWithoutWaitingBeforeWriting) {
 
 TEST(ImageIoAudit, PatchWritesTheSixBytesInOrderThenFlushesOnceThenCloses) {
     std::vector<std::string> lines = CleanPatch();
-    std::swap(lines[4], lines[7]); // the mirror's region first
+    std::swap(lines[7], lines[10]); // the mirror's region first
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "byte 1 at the wrong offset"));
 
     lines = CleanPatch();
-    lines.erase(lines.begin() + 9); // the mirror's broadcast is missing
+    lines.erase(lines.begin() + 12); // the mirror's broadcast is missing
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "5 pwrite64 calls, not 6"));
 
     lines = CleanPatch();
@@ -163,7 +181,7 @@ TEST(ImageIoAudit, PatchWritesTheSixBytesInOrderThenFlushesOnceThenCloses) {
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "2 fsync/fdatasync calls, not 1"));
 
     lines = CleanPatch();
-    std::swap(lines[9], lines[10]); // the flush before the last write
+    std::swap(lines[12], lines[13]); // the flush before the last write
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "flushed before the last write"));
 
     lines = CleanPatch();

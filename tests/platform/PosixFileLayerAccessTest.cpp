@@ -1,6 +1,7 @@
 // Refused access is number 75, whatever refuses it: a lock, permissions, a
 // read-only mount, an immutable file or a handle opened for reading.
 #include "platform/posix/ErrnoError.h"
+#include "platform/posix/OtherOpeners.h"
 #include "platform/posix/PosixFileLayer.h"
 
 #include "Caught.h"
@@ -42,6 +43,7 @@ TEST_F(PosixFileLayerAccess, ALockHeldByAnotherProcessIsRefused) {
     EXPECT_EQ(refused.number, err::PathFileAccess);
     EXPECT_NE(refused.description.find("locked"), std::string::npos) << refused.description;
     EXPECT_NO_THROW(layer.Open(2, image, OpenMode::ReadOnly)); // reading needs no lock
+    layer.Close(2);
 
     holder.Release();
     EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
@@ -74,6 +76,88 @@ TEST_F(PosixFileLayerAccess, AReadOnlyHandleRefusesWrites) {
     EXPECT_EQ(Catch([&] { layer.WriteText(1, 1, "x"); }).number, err::PathFileAccess);
     layer.Close(1);
     EXPECT_EQ(TempDir::ReadFile(image), "12345");
+}
+
+TEST_F(PosixFileLayerAccess, AFileAnotherProgramHasOpenWithoutALockIsRefused) {
+    using Hold = koravel::testing::LockHolder::Hold;
+    for (const Hold hold : {Hold::OpenForWriting, Hold::OpenForReading}) {
+        SCOPED_TRACE(hold == Hold::OpenForWriting ? "open for writing" : "open for reading");
+        koravel::testing::LockHolder holder(image, hold);
+        const Caught refused = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
+        EXPECT_EQ(refused.number, err::PathFileAccess);
+        EXPECT_NE(refused.description.find("open in another program"), std::string::npos)
+            << refused.description;
+        EXPECT_NO_THROW(layer.Open(2, image, OpenMode::ReadOnly)); // reading is never refused
+        layer.Close(2);
+
+        holder.Release();
+        EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
+        layer.Close(1);
+    }
+}
+
+TEST_F(PosixFileLayerAccess, OurOwnSecondHandleCountsAsAnotherOpener) {
+    PosixFileLayer reader;
+    reader.Open(1, image, OpenMode::ReadOnly);
+    EXPECT_EQ(Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); }).number,
+              err::PathFileAccess);
+    reader.Close(1);
+    EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
+}
+
+TEST_F(PosixFileLayerAccess, AFileWeMayWriteButDoNotOwnIsOpenedOnTheLockAlone) {
+    // Leases are for the file's owner: for anyone else the system cannot tell
+    // who else has it open, which is no reason to refuse it.
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(image.c_str(), 0666), 0);
+    const int number = RunInChild([&] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return ChildCannotSetUp;
+        }
+        struct stat st {};
+        if (::stat(image.c_str(), &st) != 0 || ::geteuid() == st.st_uid) {
+            return ChildCannotSetUp + 1;
+        }
+        PosixFileLayer child;
+        child.Open(1, image, OpenMode::ReadWrite);
+        child.WriteText(1, 1, "9");
+        child.Close(1);
+        return 0;
+    });
+    if (number == ChildCannotSetUp) {
+        GTEST_SKIP() << "running as root and cannot switch to an unprivileged user";
+    }
+    if (number == ChildCannotSetUp + 1) {
+        GTEST_SKIP() << "the test user owns the file, so there is no foreign owner to test";
+    }
+    EXPECT_EQ(number, 0);
+    EXPECT_EQ(TempDir::ReadFile(image), "92345");
+}
+
+TEST_F(PosixFileLayerAccess, ALeaseBreakNeverEndsTheProgram) {
+    // Another program opens the file while the lease is held: its open waits,
+    // and the kernel signals us. The child that holds the lease must live on.
+    const int survived = RunInChild([&] {
+        const int fd = ::open(image.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0 || TakeWriteLease(fd) != OtherOpeners::None) {
+            return ChildCannotSetUp;
+        }
+        const pid_t opener = ::fork();
+        if (opener == 0) {
+            const int other = ::open(image.c_str(), O_RDONLY);
+            ::_exit(other >= 0 ? 0 : 1);
+        }
+        ::usleep(300'000); // the open is waiting and the signal has come
+        ReleaseLease(fd);
+        int status = 0;
+        ::waitpid(opener, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 7 : 8;
+    });
+    if (survived == ChildCannotSetUp) {
+        GTEST_SKIP() << "this file system or user takes no leases";
+    }
+    EXPECT_EQ(survived, 7) << "the lease holder did not survive the lease break";
 }
 
 TEST_F(PosixFileLayerAccess, AFileWithoutWritePermissionIsRefused) {

@@ -10,7 +10,7 @@
 
 namespace koravel::testing {
 
-LockHolder::LockHolder(const std::string& path) {
+LockHolder::LockHolder(const std::string& path, Hold hold) {
     int ready[2];
     if (pipe(ready) != 0) {
         throw std::runtime_error("pipe failed");
@@ -22,8 +22,8 @@ LockHolder::LockHolder(const std::string& path) {
     if (pid_ == 0) {
         // Only async-signal-safe calls from here on.
         close(ready[0]);
-        const int fd = open(path.c_str(), O_RDWR);
-        const char ok = (fd >= 0 && flock(fd, LOCK_EX) == 0) ? '1' : '0';
+        const int fd = open(path.c_str(), hold == Hold::OpenForReading ? O_RDONLY : O_RDWR);
+        const char ok = fd >= 0 && (hold != Hold::Lock || flock(fd, LOCK_EX) == 0) ? '1' : '0';
         (void)!write(ready[1], &ok, 1);
         for (;;) {
             pause();
@@ -35,7 +35,7 @@ LockHolder::LockHolder(const std::string& path) {
     close(ready[0]);
     if (n != 1 || ok != '1') {
         Release();
-        throw std::runtime_error("the lock holder could not lock " + path);
+        throw std::runtime_error("the holder could not open or lock " + path);
     }
 }
 

@@ -6,11 +6,14 @@
 
 namespace koravel::testing {
 
-// Another program holding an exclusive lock on a file, as a tool that has the
-// image open for writing would: a child process that locks it and waits.
+// Another program that has a file open: a child process that opens it and
+// waits. By default it also takes an exclusive lock, as a careful tool would;
+// most programs take none and just keep the file open.
 class LockHolder {
   public:
-    explicit LockHolder(const std::string& path);
+    enum class Hold { Lock, OpenForWriting, OpenForReading };
+
+    explicit LockHolder(const std::string& path, Hold hold = Hold::Lock);
     ~LockHolder() { Release(); }
     LockHolder(const LockHolder&) = delete;
     LockHolder& operator=(const LockHolder&) = delete;

@@ -50,6 +50,26 @@ TEST_F(PatchCommand, AnImageLockedByAnotherProgramIsLeftAloneUntilItLetsGo) {
     EXPECT_EQ(file.Read()[0x1A0A4], '1');
 }
 
+TEST_F(PatchCommand, AnImageAnotherProgramKeepsOpenWithoutALockIsLeftAlone) {
+    using Hold = testing::LockHolder::Hold;
+    const Bytes before = MakeFlashImage('1', '1', '0');
+    TempFile file(before);
+    Choose("Japan", "Black swirl", "PAL", "German (Deutsch)");
+    for (const Hold hold : {Hold::OpenForWriting, Hold::OpenForReading}) {
+        testing::LockHolder holder(file.PathText(), hold);
+        messages.shown.clear();
+        Patch(file.PathText());
+        EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{HeldMessage}));
+        EXPECT_EQ(file.Read(), before);
+        EXPECT_TRUE(NumberOneIsFree(file.PathText()));
+    }
+    messages.shown.clear();
+    Patch(file.PathText());
+    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{PatchedMessage}));
+    EXPECT_EQ(file.Read()[0x1A002], 'X');
+    EXPECT_EQ(file.Read()[0x1A0A3], '2');
+}
+
 TEST_F(PatchCommand, AnImmutableImageGetsTheHeldMessageAndStaysAsItWas) {
     const Bytes before = MakeFlashImage('1', '1', '0');
     TempFile file(before);
