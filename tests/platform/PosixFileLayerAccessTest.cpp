@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -181,21 +182,44 @@ TEST_F(PosixFileLayerAccess, AFileWithoutWritePermissionIsRefused) {
 
 TEST_F(PosixFileLayerAccess, AReadOnlyMountIsRefused) {
     // The mount lives in a private namespace of the child and dies with it.
+    // The child tells which step of setting it up failed, and why.
     const std::string folder = dir.Path().string();
+    int why[2];
+    ASSERT_EQ(::pipe(why), 0);
     const int number = RunInChild([&] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
-            ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
-                0) {
+        ::close(why[0]);
+        const auto cannot = [&](const char* step) {
+            const std::string text = std::string(step) + ": " + std::strerror(errno);
+            (void)!::write(why[1], text.data(), text.size());
             return ChildCannotSetUp;
+        };
+        if (::unshare(CLONE_NEWNS) != 0) {
+            return cannot("unshare(CLONE_NEWNS) failed, which needs CAP_SYS_ADMIN");
+        }
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            return cannot(errno == EINVAL ? "making / private failed: / is not a mount point in "
+                                            "this root (a chroot?)"
+                                          : "making / private failed");
+        }
+        if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+            return cannot("bind-mounting the test folder failed");
+        }
+        if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) !=
+            0) {
+            return cannot("remounting the test folder read-only failed");
         }
         PosixFileLayer child;
         child.Open(1, image, OpenMode::ReadWrite);
         return 0;
     });
+    ::close(why[1]);
+    char text[512] = {};
+    const ssize_t got = ::read(why[0], text, sizeof(text) - 1);
+    ::close(why[0]);
     if (number == ChildCannotSetUp) {
-        GTEST_SKIP() << "cannot create a read-only bind mount here (needs CAP_SYS_ADMIN)";
+        GTEST_SKIP() << "cannot make a read-only mount here: "
+                     << (got > 0 ? std::string(text, static_cast<std::size_t>(got))
+                                 : std::string("the child gave no reason"));
     }
     EXPECT_EQ(number, err::PathFileAccess);
 }
