@@ -22,6 +22,73 @@ std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return U16(bytes, at) | std::uint32_t(U16(bytes, at + 2)) << 16;
 }
 
+std::vector<std::uint8_t> DecodeRle8(std::span<const std::uint8_t> stream, int width, int height) {
+    if (width <= 0 || height <= 0)
+        throw MalformedRle("no pixels to decode");
+    const std::size_t w = std::size_t(width);
+    std::vector<std::uint8_t> bottomUp;
+    bottomUp.reserve(w * std::size_t(height));
+    std::size_t at = 0;
+    int row = 0; // counted from the bottom, as stored
+    std::size_t x = 0;
+    auto next = [&] {
+        if (at == stream.size())
+            throw MalformedRle("stream ends before the end of bitmap");
+        return stream[at++];
+    };
+    // Pixels may only go into a row of the image, up to its last column.
+    auto room = [&](std::size_t count) {
+        if (row >= height)
+            throw MalformedRle("pixels after the last row");
+        if (count > w - x)
+            throw MalformedRle("row " + std::to_string(row) + " runs past column " +
+                               std::to_string(width));
+        x += count;
+    };
+    auto rowEnds = [&] {
+        if (x != w)
+            throw MalformedRle("row " + std::to_string(row) + " ends after " + std::to_string(x) +
+                               " of " + std::to_string(width) + " pixels");
+        ++row;
+        x = 0;
+    };
+    for (;;) {
+        const std::uint8_t count = next();
+        const std::uint8_t code = next();
+        if (count > 0) { // a run of one index
+            room(count);
+            bottomUp.insert(bottomUp.end(), count, code);
+        } else if (code == 0) { // end of line
+            if (row >= height)
+                throw MalformedRle("more rows than the height");
+            rowEnds();
+        } else if (code == 1) { // end of bitmap, after the last row's end of line or instead
+            if (x > 0)
+                rowEnds();
+            if (row != height || x != 0)
+                throw MalformedRle("end of bitmap after " + std::to_string(row) + " of " +
+                                   std::to_string(height) + " rows");
+            if (at != stream.size())
+                throw MalformedRle("bytes after the end of bitmap");
+            break;
+        } else if (code == 2) {
+            throw MalformedRle("delta: the pixels it skips have no colour");
+        } else { // absolute mode: `code` indices, padded to an even count
+            room(code);
+            const std::size_t padded = code + (code & 1u);
+            if (stream.size() - at < padded)
+                throw MalformedRle("stream ends inside a stretch of indices");
+            bottomUp.insert(bottomUp.end(), stream.begin() + at, stream.begin() + at + code);
+            at += padded;
+        }
+    }
+    std::vector<std::uint8_t> topDown;
+    topDown.reserve(bottomUp.size());
+    for (int y = height - 1; y >= 0; --y)
+        topDown.insert(topDown.end(), bottomUp.begin() + y * w, bottomUp.begin() + (y + 1) * w);
+    return topDown;
+}
+
 Dib::Dib(const std::vector<std::uint8_t>& data, std::size_t header, std::size_t pixelsAt,
          bool hasMask)
     : width(std::int32_t(U32(data, header + 4))), storedHeight(std::int32_t(U32(data, header + 8))),
@@ -36,6 +103,11 @@ Dib::Dib(const std::vector<std::uint8_t>& data, std::size_t header, std::size_t 
             palette.push_back(
                 {data.at(at + 4 * i + 2), data.at(at + 4 * i + 1), data.at(at + 4 * i)});
     }
+    if (compression == kBiRle8) {
+        if (bitsPerPixel != 8 || pixels > data.size() || data.size() - pixels < imageSize)
+            throw MalformedRle("no room for the stream the header promises");
+        decoded = DecodeRle8(std::span(data).subspan(pixels, imageSize), width, height);
+    }
 }
 
 std::size_t Dib::RowStart(int y) const {
@@ -43,6 +115,8 @@ std::size_t Dib::RowStart(int y) const {
 }
 
 Rgb Dib::Pixel(int x, int y) const {
+    if (compression == kBiRle8)
+        return palette.at(decoded.at(std::size_t(y) * width + x));
     const std::size_t row = RowStart(y);
     if (bitsPerPixel == 8)
         return palette.at(bytes.at(row + x));

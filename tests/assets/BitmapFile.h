@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,20 @@ std::vector<std::uint8_t> ReadAsset(const std::string& name);
 std::uint16_t U16(const std::vector<std::uint8_t>& bytes, std::size_t at);
 std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at);
 
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiRle8 = 1;
+
+// A BI_RLE8 stream that breaks the format, or leaves pixels without a colour.
+struct MalformedRle : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// One palette index per pixel, rows top-down. The stream must give every
+// row exactly `width` pixels, code exactly `height` rows and finish with an
+// end-of-bitmap as its last two bytes; anything else, including a delta
+// (whose skipped pixels have no defined colour), throws MalformedRle.
+std::vector<std::uint8_t> DecodeRle8(std::span<const std::uint8_t> stream, int width, int height);
+
 // Inclusive pixel bounds, counted from the top-left.
 struct Area {
     int left, top, right, bottom;
@@ -31,8 +47,9 @@ struct Area {
 };
 
 // A device-independent bitmap as stored in .bmp and .ico files: the info
-// header at `header`, then an optional palette, then rows at `pixels`. Icons
-// count their transparency mask in the stored height.
+// header at `header`, then an optional palette, then rows at `pixels`, plain
+// or (8-bit only) run-length coded in `imageSize` bytes. Icons count their
+// transparency mask in the stored height.
 struct Dib {
     Dib(const std::vector<std::uint8_t>& bytes, std::size_t header, std::size_t pixels,
         bool hasMask = false);
@@ -47,10 +64,11 @@ struct Dib {
     std::uint32_t coloursUsed;
     std::vector<Rgb> palette;
 
+    // Of uncompressed rows only.
     std::size_t RowBytes() const { return ((std::size_t(width) * bitsPerPixel + 31) / 32) * 4; }
+    std::size_t RowStart(int y) const;
     // Counted from the top-left, like the pictures are described.
     Rgb Pixel(int x, int y) const;
-    std::size_t RowStart(int y) const;
     std::array<Rgb, 4> Corners() const;
     // How often each colour other than `background` occurs in the area.
     std::map<Rgb, int> Inks(const Area& area, Rgb background) const;
@@ -59,7 +77,8 @@ struct Dib {
 
     const std::vector<std::uint8_t>& bytes;
     std::size_t pixels;
-    int height; // of the colour image, top row = 0
+    int height;                        // of the colour image, top row = 0
+    std::vector<std::uint8_t> decoded; // of a run-length coded bitmap
 };
 
 // A whole .bmp file: file header, then the bitmap.

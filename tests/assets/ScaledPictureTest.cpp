@@ -111,6 +111,32 @@ TEST_P(ScaledPicture, KeepsItsEdgesAsSharpAsThe1xPicture) {
     EXPECT_GT(big, one / scale * 0.8) << "1x share " << one;
 }
 
+TEST_P(ScaledPicture, ShowsWhiteAndSolidInkWhereThe1xPictureDoes) {
+    // A 1x pixel that is untouched or fully inked holds the large pixel at
+    // its centre entirely, so that pixel decodes to about the same colour:
+    // the swirl's body, the letters' stems and the paper between them. A row
+    // or column lost or shifted in the coding shows here by the hundred; the
+    // rasteriser leaves only a few pixels a little short of solid, where
+    // curve pieces meet, and the thin trade-mark pen's corners differ more.
+    int solid = 0;
+    int mismatches = 0;
+    std::string first;
+    for (int y = 0; y < kOneTimes.height; ++y)
+        for (int x = 0; x < kOneTimes.width; ++x) {
+            const Rgb want = small.dib.Pixel(x, y);
+            if (want != kWhite && want != InkAt(x, y))
+                continue;
+            ++solid;
+            const Rgb got = large.dib.Pixel(int((x + 0.5) * scale), int((y + 0.5) * scale));
+            const double miss =
+                std::abs(InkAmount(got, InkAt(x, y)) - InkAmount(want, InkAt(x, y)));
+            if (miss > 0.1 && mismatches++ == 0)
+                first = "1x column " + std::to_string(x) + ", row " + std::to_string(y);
+        }
+    EXPECT_GT(solid, kOneTimes.width * kOneTimes.height / 2);
+    EXPECT_LE(mismatches, solid / 2000) << "first at " << first;
+}
+
 INSTANTIATE_TEST_SUITE_P(Swirls, ScaledPicture,
                          testing::Combine(testing::Values(kSizes[1], kSizes[2]),
                                           testing::ValuesIn(kSwirls)),

@@ -1,6 +1,8 @@
 #pragma once
 
 // The nine window pictures: three swirl colours, each at 1x, 1.5x and 2x.
+// The 1x ones are 24-bit; the larger ones 8-bit and run-length coded, as
+// uncompressed they would be most of Koravel.exe.
 
 #include "BitmapFile.h"
 
@@ -28,17 +30,23 @@ struct PictureSize {
     double scale;
     int width;
     int height;
-    std::size_t rowBytes;
-    std::uint32_t fileSize;
     std::int32_t pixelsPerMetre;
+    bool runLength; // 8-bit BI_RLE8, else 24-bit BI_RGB
 };
 
 inline constexpr PictureSize kSizes[] = {
-    {"", 1.0, 150, 116, 452, 52486, 2835},
-    {"@1.5x", 1.5, 225, 174, 676, 117678, 4252},
-    {"@2x", 2.0, 300, 232, 900, 208854, 5669},
+    {"", 1.0, 150, 116, 2835, false},
+    {"@1.5x", 1.5, 225, 174, 4252, true},
+    {"@2x", 2.0, 300, 232, 5669, true},
 };
 inline constexpr const PictureSize& kOneTimes = kSizes[0];
+
+// The 1x pictures, byte for byte the same size as ever.
+inline constexpr std::size_t kOneTimesRowBytes = 452;
+inline constexpr std::uint32_t kOneTimesFileSize = 52486;
+
+// Each coded picture's share of what Koravel.exe may weigh.
+inline constexpr std::size_t kLargestCodedPicture = 32 * 1024;
 
 struct Swirl {
     const char* name;
@@ -74,6 +82,22 @@ inline std::string ScaleName(const PictureSize& size) {
 inline std::string PictureName(const testing::TestParamInfo<std::tuple<PictureSize, Swirl>>& info) {
     const auto& [size, swirl] = info.param;
     return std::string(swirl.name) + "_" + ScaleName(size);
+}
+
+// Whether `c` is white with some share of `ink` mixed in, to within
+// rounding. The share is read off the channel in which the ink differs most
+// from white.
+inline bool IsWhiteAnd(Rgb c, Rgb ink) {
+    const int want[] = {ink.r, ink.g, ink.b};
+    const int got[] = {c.r, c.g, c.b};
+    int k = 0;
+    for (int i = 1; i < 3; ++i)
+        k = want[i] < want[k] ? i : k;
+    const double amount = (255.0 - got[k]) / (255.0 - want[k]);
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(got[i] - (255.0 - amount * (255 - want[i]))) > 1.5)
+            return false;
+    return amount >= 0 && amount <= 1;
 }
 
 // The pixels that a 1x area's drawing touches once scaled, counting those

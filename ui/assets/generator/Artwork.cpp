@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 namespace koravel::assets {
 
@@ -25,23 +26,66 @@ QTransform SquareFit(double size) {
     return t;
 }
 
-} // namespace
+struct Inks {
+    Coverage letters;
+    Coverage swirl;
+};
 
-RgbImage WindowPicture(Rgb swirl, double scale) {
-    // The strokes are drawn through the scale, pens included, so every size
-    // is rasterised from the outlines rather than resampled from 1x.
+// The strokes are drawn through the scale, pens included, so every size is
+// rasterised from the outlines rather than resampled from 1x.
+Inks DrawInks(double scale) {
     const int width = int(std::lround(kPictureWidth * scale));
     const int height = int(std::lround(kPictureHeight * scale));
     const QTransform toPixels = QTransform::fromScale(scale, scale);
-    RgbImage image(width, height, kWhite);
-    Paint(image, Rasterise(WordmarkStrokes(), width, height, toPixels), kLetters);
-    Paint(image, Rasterise({SpiralStroke()}, width, height, toPixels), swirl);
+    return {Rasterise(WordmarkStrokes(), width, height, toPixels),
+            Rasterise({SpiralStroke()}, width, height, toPixels)};
+}
+
+constexpr int kSteps = 127; // coverage levels per ink above none
+
+// Nearest step, so 254 and 255 both give the pure ink and 0 and 1 white.
+int Step(std::uint8_t coverage) {
+    return (coverage * kSteps + 127) / 255;
+}
+
+std::uint8_t StepAmount(int step) {
+    return std::uint8_t((step * 255 + kSteps / 2) / kSteps);
+}
+
+} // namespace
+
+RgbImage WindowPicture(Rgb swirl, double scale) {
+    const Inks inks = DrawInks(scale);
+    RgbImage image(inks.swirl.width, inks.swirl.height, kWhite);
+    Paint(image, inks.letters, kLetters);
+    Paint(image, inks.swirl, swirl);
+    return image;
+}
+
+IndexedImage PalettedWindowPicture(Rgb swirl, double scale) {
+    const Inks inks = DrawInks(scale);
+    IndexedImage image{inks.swirl.width, inks.swirl.height, {}, 1 + 2 * kSteps, {}};
+    image.palette[0] = kWhite;
+    for (int step = 1; step <= kSteps; ++step) {
+        image.palette[std::size_t(step)] = Mix(kWhite, swirl, StepAmount(step));
+        image.palette[std::size_t(kSteps + step)] = Mix(kWhite, kLetters, StepAmount(step));
+    }
+    image.indices.reserve(inks.swirl.values.size());
+    for (std::size_t i = 0; i < inks.swirl.values.size(); ++i) {
+        const std::uint8_t s = inks.swirl.values[i];
+        const std::uint8_t l = inks.letters.values[i];
+        // The palette has no mixes of the two inks; the layout keeps them apart.
+        if (s && l)
+            throw std::logic_error("swirl and letters share a pixel");
+        const int letterStep = Step(l);
+        image.indices.push_back(std::uint8_t(s ? Step(s) : letterStep ? kSteps + letterStep : 0));
+    }
     return image;
 }
 
 IndexedImage WindowIcon() {
     const Coverage ink = Rasterise({SpiralStroke()}, kIconSize, kIconSize, SquareFit(kIconSize));
-    IndexedImage icon{kIconSize, kIconSize, {}, ink.values};
+    IndexedImage icon{kIconSize, kIconSize, {}, 256, ink.values};
     for (int i = 0; i < 256; ++i)
         icon.palette[i] = Mix(kIconPaper, kIconInk, std::uint8_t(i));
     return icon;

@@ -26,6 +26,13 @@ inline constexpr Rgb kIconPaper{0xFE, 0xFF, 0xFC};
 // (1.5 gives 225 x 174, 2 gives 300 x 232); it must give whole pixels.
 RgbImage WindowPicture(Rgb swirl, double scale = 1.0);
 
+// The same picture in 255 colours, for 8-bit files. Each ink's coverage is
+// rounded to 127ths, so the palette is the same for every drawing: 0 is
+// white, 1 to 127 the swirl's colour at 1/127 to 127/127 over white, 128 to
+// 254 the letters' colour likewise. The three swirls thus share every index
+// and differ only in palette entries 1 to 127.
+IndexedImage PalettedWindowPicture(Rgb swirl, double scale = 1.0);
+
 // The swirl alone, 32 x 32, opaque; palette index = ink coverage.
 IndexedImage WindowIcon();
 

@@ -54,14 +54,18 @@ int main(int argc, char** argv) {
     }
     const fs::path dir = argv[1];
     bool ok = true;
-    // 1x for screens at 100 % scale; the suffixed files for 150 % and 200 %.
+    // 1x for screens at 100 % scale, 24-bit; the suffixed files for 150 % and
+    // 200 %, run-length coded in 255 colours, as uncompressed they would be
+    // most of Koravel.exe.
     const std::pair<double, std::string> scales[] = {{1.0, ""}, {1.5, "@1.5x"}, {2.0, "@2x"}};
     const std::pair<Rgb, std::string> swirls[] = {
         {kSwirlRed, "red"}, {kSwirlBlue, "blue"}, {kSwirlBlack, "black"}};
     for (const auto& [scale, suffix] : scales)
         for (const auto& [colour, name] : swirls)
-            ok &= WriteBytes(dir / ("swirl_" + name + suffix + ".bmp"),
-                             EncodeBmp24(WindowPicture(colour, scale), 72.0 * scale));
+            ok &= WriteBytes(
+                dir / ("swirl_" + name + suffix + ".bmp"),
+                scale == 1.0 ? EncodeBmp24(WindowPicture(colour), 72.0)
+                             : EncodeBmpRle8(PalettedWindowPicture(colour, scale), 72.0 * scale));
 
     const IndexedImage icon = WindowIcon();
     ok &= WriteBytes(dir / "swirl_icon.bmp", EncodeBmp8(icon));
