@@ -2,7 +2,7 @@
 
 #include "settings/CodeTables.h"
 #include "ui/FormHandlers.h"
-#include "ui/qt/BuiltInPicture.h"
+#include "ui/qt/SwirlPictures.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 namespace koravel {
 namespace {
@@ -44,11 +45,10 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
     return button;
 }
 
-QLabel* MakePicture(QWidget* parent, const char* name, const char* resource,
-                    const char* description) {
+QLabel* MakePicture(QWidget* parent, const char* name, PictureBox which, const char* description) {
     auto* picture = new QLabel(parent);
     picture->setObjectName(QLatin1String(name));
-    picture->setPixmap(BuiltInPicture(QString::fromUtf8(resource)));
+    picture->setPixmap(SwirlPicture(which, parent->devicePixelRatioF()));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setLineWidth(2);
     picture->setFocusPolicy(Qt::StrongFocus); // picture boxes take focus, show no mark
@@ -89,11 +89,11 @@ frmMain::frmMain(QWidget* parent)
     txtFlash->setAccessibleDescription(
         QStringLiteral("The flash image file that Patch writes the settings into"));
     txtFlash->setGeometry(8, 136, 185, 21);
-    picPatchBlack = MakePicture(this, "picPatchBlack", ":/assets/swirl_black.bmp",
+    picPatchBlack = MakePicture(this, "picPatchBlack", PictureBox::picPatchBlack,
                                 "Black swirl: the console starts with the black swirl");
-    picPatchRed = MakePicture(this, "picPatchRed", ":/assets/swirl_red.bmp",
+    picPatchRed = MakePicture(this, "picPatchRed", PictureBox::picPatchRed,
                               "Red swirl: the console starts with the red swirl");
-    picPatchBlue = MakePicture(this, "picPatchBlue", ":/assets/swirl_blue.bmp",
+    picPatchBlue = MakePicture(this, "picPatchBlue", PictureBox::picPatchBlue,
                                "Blue swirl: the console starts with the blue swirl");
     for (QLabel* picture : {picPatchBlack, picPatchRed, picPatchBlue}) {
         picture->setVisible(false);
@@ -109,6 +109,12 @@ frmMain::frmMain(QWidget* parent)
 
 void frmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // On a screen of another density, the pictures of that density.
+    if (QWindow* window = windowHandle(); window != nullptr && !watchingScreen_) {
+        watchingScreen_ = true;
+        connect(window, &QWindow::screenChanged, this, &frmMain::UsePicturesForScreen);
+    }
+    UsePicturesForScreen();
     // A window first shown gives the focus to the first control in focus order
     // that can take it.
     if (focusWidget() == nullptr) {
@@ -117,6 +123,17 @@ void frmMain::showEvent(QShowEvent* event) {
                 control->setFocus(Qt::OtherFocusReason);
                 break;
             }
+        }
+    }
+}
+
+void frmMain::UsePicturesForScreen() {
+    const qreal ratio = devicePixelRatioF();
+    for (PictureBox which :
+         {PictureBox::picPatchRed, PictureBox::picPatchBlue, PictureBox::picPatchBlack}) {
+        QLabel* picture = Picture(which);
+        if (picture->pixmap().devicePixelRatio() != PictureScale(ratio)) {
+            picture->setPixmap(SwirlPicture(which, ratio));
         }
     }
 }

@@ -40,6 +40,9 @@ class frmMain : public QWidget, public FormView {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void UsePicturesForScreen();
+
+    bool watchingScreen_ = false;
     QList<QWidget*> focusOrder_;
     QComboBox* cboPatch4;
     QComboBox* cboPatch3;

@@ -1,0 +1,47 @@
+#include "ui/qt/SwirlPictures.h"
+
+#include "ui/qt/BuiltInPicture.h"
+
+namespace koravel {
+namespace {
+
+QString BaseName(PictureBox picture) {
+    switch (picture) {
+    case PictureBox::picPatchRed:
+        return QStringLiteral(":/assets/swirl_red");
+    case PictureBox::picPatchBlue:
+        return QStringLiteral(":/assets/swirl_blue");
+    case PictureBox::picPatchBlack:
+        return QStringLiteral(":/assets/swirl_black");
+    }
+    return QStringLiteral(":/assets/swirl_red");
+}
+
+} // namespace
+
+qreal PictureScale(qreal devicePixelRatio) {
+    return devicePixelRatio >= 2.0 ? 2.0 : devicePixelRatio >= 1.5 ? 1.5 : 1.0;
+}
+
+QPixmap SwirlPicture(PictureBox picture, qreal devicePixelRatio) {
+    const qreal scale = PictureScale(devicePixelRatio);
+    const QString suffix = scale == 2.0   ? QStringLiteral("@2x.bmp")
+                           : scale == 1.5 ? QStringLiteral("@1.5x.bmp")
+                                          : QStringLiteral(".bmp");
+    QPixmap pixmap = BuiltInPicture(BaseName(picture) + suffix);
+    pixmap.setDevicePixelRatio(scale); // shown at 150 x 116 logical pixels
+    return pixmap;
+}
+
+QIcon KoravelIcon() {
+    // The 32 x 32 swirl icon of the program, and the desktop's drawings of it
+    // at the other sizes; each is read only when it is asked for.
+    QIcon icon(BuiltInPicture(QStringLiteral(":/assets/swirl_icon.bmp")));
+    for (int size : {16, 24, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/assets/hicolor/%1x%1/koravel.png").arg(size),
+                     QSize(size, size));
+    }
+    return icon;
+}
+
+} // namespace koravel

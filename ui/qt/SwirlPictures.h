@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/FormView.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace koravel {
+
+// A swirl picture built into the program, in the drawing that suits a screen
+// of the given device pixel ratio: 1x, 1.5x or 2x, the largest that is not
+// denser than the screen, so that it is shown pixel for pixel where it can be
+// and never enlarged from a smaller drawing more than it must.
+QPixmap SwirlPicture(PictureBox picture, qreal devicePixelRatio);
+
+// The drawing's scale that SwirlPicture takes for a device pixel ratio.
+qreal PictureScale(qreal devicePixelRatio);
+
+// The window and application icon at every size the desktop may ask for.
+QIcon KoravelIcon();
+
+} // namespace koravel
