@@ -18,10 +18,6 @@ namespace koravel {
 
 namespace {
 
-FileError BadRecord(const char* why) {
-    return FileError(err::BadRecordNumber, std::string("Bad record number: ") + why);
-}
-
 // Closes a freshly opened descriptor unless Open hands it over to a slot.
 class PendingFd {
   public:
@@ -67,7 +63,7 @@ bool PosixFileLayer::Exists(const std::string& path) noexcept {
 }
 
 void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode) {
-    Slot& slot = SlotFor(fileNumber);
+    Slot& slot = slots_.At(fileNumber);
     if (slot.fd >= 0) {
         throw FileError(err::FileAlreadyOpen, "File already open");
     }
@@ -125,10 +121,8 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
 }
 
 bool PosixFileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) {
-    const Slot& slot = OpenSlotFor(fileNumber);
-    if (position < 1) {
-        throw BadRecord("positions start at 1");
-    }
+    const Slot& slot = slots_.Open(fileNumber);
+    file_rules::CheckPosition(position);
     std::uint8_t value = 0;
     ssize_t got;
     do {
@@ -145,24 +139,17 @@ bool PosixFileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_
 }
 
 void PosixFileLayer::WriteText(int fileNumber, std::int64_t position, std::string_view text) {
-    const Slot& slot = OpenSlotFor(fileNumber);
-    if (position < 1) {
-        throw BadRecord("positions start at 1");
-    }
+    const Slot& slot = slots_.Open(fileNumber);
+    file_rules::CheckPosition(position);
     if (text.empty()) {
         return;
     }
     if (slot.mode != OpenMode::ReadWrite) {
-        throw FileError(err::PathFileAccess,
-                        "Path/File access error: the file is open for reading only");
+        throw file_rules::WriteToReadOnly();
     }
 
-    // The image has a fixed size: a write that would grow it is a wrong position.
-    const auto size = static_cast<std::uint64_t>(SizeOf(slot.fd));
+    file_rules::CheckWithinFile(position, text.size(), SizeOf(slot.fd));
     const auto offset = static_cast<std::uint64_t>(position - 1);
-    if (text.size() > size || offset > size - text.size()) {
-        throw BadRecord("the position is past the end of the file");
-    }
 
     const char* data = text.data();
     std::size_t left = text.size();
@@ -185,7 +172,7 @@ void PosixFileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
 }
 
 std::int64_t PosixFileLayer::Length(int fileNumber) {
-    return SizeOf(OpenSlotFor(fileNumber).fd);
+    return SizeOf(slots_.Open(fileNumber).fd);
 }
 
 std::int64_t PosixFileLayer::SizeOf(int fd) {
@@ -197,7 +184,7 @@ std::int64_t PosixFileLayer::SizeOf(int fd) {
 }
 
 void PosixFileLayer::Flush(int fileNumber) {
-    const Slot& slot = OpenSlotFor(fileNumber);
+    const Slot& slot = slots_.Open(fileNumber);
     int synced;
     do {
         synced = ::fsync(slot.fd);
@@ -208,7 +195,7 @@ void PosixFileLayer::Flush(int fileNumber) {
 }
 
 void PosixFileLayer::Close(int fileNumber) {
-    Slot& slot = SlotFor(fileNumber);
+    Slot& slot = slots_.At(fileNumber);
     if (slot.fd < 0) {
         return;
     }
@@ -218,21 +205,6 @@ void PosixFileLayer::Close(int fileNumber) {
     if (::close(fd) != 0) {
         throw ErrnoError(errno); // a failed close can mean lost data
     }
-}
-
-PosixFileLayer::Slot& PosixFileLayer::SlotFor(int fileNumber) {
-    if (fileNumber < 1 || fileNumber > MaxFileNumber) {
-        throw FileError(err::BadFileNameOrNumber, "Bad file name or number");
-    }
-    return slots_[static_cast<std::size_t>(fileNumber)];
-}
-
-PosixFileLayer::Slot& PosixFileLayer::OpenSlotFor(int fileNumber) {
-    Slot& slot = SlotFor(fileNumber);
-    if (slot.fd < 0) {
-        throw FileError(err::BadFileNameOrNumber, "Bad file name or number");
-    }
-    return slot;
 }
 
 } // namespace koravel

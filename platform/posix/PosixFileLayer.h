@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/FileLayer.h"
-
-#include <array>
+#include "platform/FileNumbers.h"
 
 namespace koravel {
 
@@ -11,7 +10,7 @@ namespace koravel {
 // refused while another program has the file open, where the system can tell.
 class PosixFileLayer : public FileLayer {
   public:
-    static constexpr int MaxFileNumber = 511;
+    static constexpr int MaxFileNumber = file_rules::MaxFileNumber;
 
     PosixFileLayer() = default;
     ~PosixFileLayer() override;
@@ -30,13 +29,12 @@ class PosixFileLayer : public FileLayer {
     struct Slot {
         int fd = -1;
         OpenMode mode = OpenMode::ReadOnly;
+        bool IsOpen() const { return fd >= 0; }
     };
 
-    Slot& SlotFor(int fileNumber);     // 52 when the number is out of range
-    Slot& OpenSlotFor(int fileNumber); // 52 also when the number holds nothing
     static std::int64_t SizeOf(int fd);
 
-    std::array<Slot, MaxFileNumber + 1> slots_{}; // index 0 unused
+    FileNumbers<Slot> slots_;
 };
 
 } // namespace koravel

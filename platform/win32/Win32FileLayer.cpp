@@ -23,10 +23,6 @@ namespace {
 // A path from the user may name another machine's pipe: never let its server act as us.
 constexpr DWORD NoImpersonation = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 
-FileError BadRecord(const char* why) {
-    return FileError(err::BadRecordNumber, std::string("Bad record number: ") + why);
-}
-
 FileError NotAFile() {
     return FileError(err::FileNotFound, "File not found");
 }
@@ -193,7 +189,7 @@ bool Win32FileLayer::Exists(const std::string& path) noexcept {
 }
 
 void Win32FileLayer::Open(int fileNumber, const std::string& path, OpenMode mode) {
-    Slot& slot = SlotFor(fileNumber);
+    Slot& slot = slots_.At(fileNumber);
     if (slot.handle != nullptr) {
         throw FileError(err::FileAlreadyOpen, "File already open");
     }
@@ -233,10 +229,8 @@ void Win32FileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
 }
 
 bool Win32FileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) {
-    const Slot& slot = OpenSlotFor(fileNumber);
-    if (position < 1) {
-        throw BadRecord("positions start at 1");
-    }
+    const Slot& slot = slots_.Open(fileNumber);
+    file_rules::CheckPosition(position);
     OVERLAPPED at = At(static_cast<std::uint64_t>(position - 1));
     std::uint8_t value = 0;
     DWORD got = 0;
@@ -255,24 +249,17 @@ bool Win32FileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_
 }
 
 void Win32FileLayer::WriteText(int fileNumber, std::int64_t position, std::string_view text) {
-    const Slot& slot = OpenSlotFor(fileNumber);
-    if (position < 1) {
-        throw BadRecord("positions start at 1");
-    }
+    const Slot& slot = slots_.Open(fileNumber);
+    file_rules::CheckPosition(position);
     if (text.empty()) {
         return;
     }
     if (slot.mode != OpenMode::ReadWrite) {
-        throw FileError(err::PathFileAccess,
-                        "Path/File access error: the file is open for reading only");
+        throw file_rules::WriteToReadOnly();
     }
 
-    // The image has a fixed size: a write that would grow it is a wrong position.
-    const auto size = static_cast<std::uint64_t>(SizeOf(slot.handle));
+    file_rules::CheckWithinFile(position, text.size(), SizeOf(slot.handle));
     std::uint64_t offset = static_cast<std::uint64_t>(position - 1);
-    if (text.size() > size || offset > size - text.size()) {
-        throw BadRecord("the position is past the end of the file");
-    }
 
     const char* data = text.data();
     std::size_t left = text.size();
@@ -293,11 +280,11 @@ void Win32FileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
 }
 
 std::int64_t Win32FileLayer::Length(int fileNumber) {
-    return SizeOf(OpenSlotFor(fileNumber).handle);
+    return SizeOf(slots_.Open(fileNumber).handle);
 }
 
 void Win32FileLayer::Flush(int fileNumber) {
-    const Slot& slot = OpenSlotFor(fileNumber);
+    const Slot& slot = slots_.Open(fileNumber);
     // Nothing was written through a reading handle, and Windows refuses to flush one.
     if (slot.mode != OpenMode::ReadWrite) {
         return;
@@ -308,7 +295,7 @@ void Win32FileLayer::Flush(int fileNumber) {
 }
 
 void Win32FileLayer::Close(int fileNumber) {
-    Slot& slot = SlotFor(fileNumber);
+    Slot& slot = slots_.At(fileNumber);
     if (slot.handle == nullptr) {
         return;
     }
@@ -317,21 +304,6 @@ void Win32FileLayer::Close(int fileNumber) {
     if (!::CloseHandle(handle)) {
         throw Win32FileError(::GetLastError()); // a failed close can mean lost data
     }
-}
-
-Win32FileLayer::Slot& Win32FileLayer::SlotFor(int fileNumber) {
-    if (fileNumber < 1 || fileNumber > MaxFileNumber) {
-        throw FileError(err::BadFileNameOrNumber, "Bad file name or number");
-    }
-    return slots_[static_cast<std::size_t>(fileNumber)];
-}
-
-Win32FileLayer::Slot& Win32FileLayer::OpenSlotFor(int fileNumber) {
-    Slot& slot = SlotFor(fileNumber);
-    if (slot.handle == nullptr) {
-        throw FileError(err::BadFileNameOrNumber, "Bad file name or number");
-    }
-    return slot;
 }
 
 } // namespace koravel

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/FileLayer.h"
-
-#include <array>
+#include "platform/FileNumbers.h"
 
 namespace koravel {
 
@@ -13,7 +12,7 @@ namespace koravel {
 // reading and writing.
 class Win32FileLayer : public FileLayer {
   public:
-    static constexpr int MaxFileNumber = 511;
+    static constexpr int MaxFileNumber = file_rules::MaxFileNumber;
 
     Win32FileLayer() = default;
     ~Win32FileLayer() override;
@@ -34,12 +33,10 @@ class Win32FileLayer : public FileLayer {
     struct Slot {
         void* handle = nullptr; // a HANDLE; nullptr while the number holds nothing
         OpenMode mode = OpenMode::ReadOnly;
+        bool IsOpen() const { return handle != nullptr; }
     };
 
-    Slot& SlotFor(int fileNumber);     // 52 when the number is out of range
-    Slot& OpenSlotFor(int fileNumber); // 52 also when the number holds nothing
-
-    std::array<Slot, MaxFileNumber + 1> slots_{}; // index 0 unused
+    FileNumbers<Slot> slots_;
 };
 
 } // namespace koravel
