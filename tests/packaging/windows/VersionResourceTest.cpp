@@ -25,16 +25,16 @@ std::string Narrow(const std::wstring& text) {
 
 // "0.3.0" as the fixed version's two DWORDs: 0.3 and 0.0.
 std::pair<DWORD, DWORD> FixedVersionOf(const std::wstring& version) {
-    DWORD parts[4] = {};
+    DWORD numbers[4] = {};
     const wchar_t* at = version.c_str();
-    for (DWORD& part : parts) {
+    for (DWORD& number : numbers) {
         wchar_t* end = nullptr;
-        part = std::wcstoul(at, &end, 10);
+        number = std::wcstoul(at, &end, 10);
         if (*end != L'.')
             break;
         at = end + 1;
     }
-    return {MAKELONG(parts[1], parts[0]), MAKELONG(parts[3], parts[2])};
+    return {MAKELONG(numbers[1], numbers[0]), MAKELONG(numbers[3], numbers[2])};
 }
 
 std::wstring Hex4(WORD value) {
