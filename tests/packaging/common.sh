@@ -16,6 +16,8 @@ expected_files() {
         echo "/usr/share/applications/$APP_ID.desktop"
         echo "/usr/share/metainfo/$APP_ID.metainfo.xml"
         echo /usr/share/doc/koravel/copyright
+        echo /usr/share/doc/koravel/changelog.gz
+        echo /usr/share/man/man1/koravel.1.gz
         for n in "${ICON_SIZES[@]}"; do
             echo "/usr/share/icons/hicolor/${n}x${n}/apps/$APP_ID.png"
         done
