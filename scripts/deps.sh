@@ -7,10 +7,10 @@ set -euo pipefail
 
 linux=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
+    qt6-base-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev fonts-dejavu-core
     libgtest-dev
     xvfb xauth xdotool x11-utils strace libx11-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian
 )
 windows=(
     cmake ninja-build googletest
