@@ -53,6 +53,9 @@ stop() { # pid: ends a process of ours, forcibly if it does not go at once
 }
 
 cleanup() {
+    # A key whose window closed under it stays down in the X server, and
+    # would reach every window that comes after this test on the display.
+    [[ -z ${DISPLAY:-} ]] || timeout 5 xdotool keyup alt+F4 Return Escape 2>/dev/null || true
     [[ -z $app_pid ]] || stop "$app_pid"
     if [[ -n $holder_fd ]]; then
         exec {holder_fd}>&-
