@@ -144,6 +144,17 @@ std::int64_t SizeOf(HANDLE handle) {
     return size.QuadPart;
 }
 
+// An open file's attributes. The basic information holds them and is the
+// cheapest query: the full record also asks the volume for its serial number.
+bool AttributesOf(HANDLE file, DWORD& attributes) {
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic))) {
+        return false;
+    }
+    attributes = basic.FileAttributes;
+    return true;
+}
+
 } // namespace
 
 Win32FileLayer::~Win32FileLayer() {
@@ -179,10 +190,9 @@ bool Win32FileLayer::Exists(const std::string& path) noexcept {
             return attributes != INVALID_FILE_ATTRIBUTES &&
                    (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         }
-        BY_HANDLE_FILE_INFORMATION info{};
+        DWORD attributes = 0;
         return ::GetFileType(file.Get()) == FILE_TYPE_DISK &&
-               ::GetFileInformationByHandle(file.Get(), &info) &&
-               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+               AttributesOf(file.Get(), attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     } catch (...) {
         return false; // a bad name, or no memory to convert it: nothing to find
     }
@@ -217,11 +227,11 @@ void Win32FileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
     if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
         throw NotAFile();
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.Get(), &info)) {
+    DWORD attributes = 0;
+    if (!AttributesOf(file.Get(), attributes)) {
         throw Win32FileError(::GetLastError());
     }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         throw NotAFile();
     }
 

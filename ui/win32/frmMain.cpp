@@ -3,11 +3,10 @@
 #include "platform/win32/Utf16.h"
 #include "settings/CodeTables.h"
 #include "ui/FormHandlers.h"
+#include "ui/win32/ControlStyles.h"
 #include "ui/win32/resource.h"
 
 #include <commctrl.h>
-
-#include <span>
 
 namespace koravel::win32 {
 namespace {
@@ -42,58 +41,6 @@ ControlId IdOf(PictureBox picture) {
     return idpicPatchRed;
 }
 
-std::span<const char* const> ItemsOf(ControlId id) {
-    switch (id) {
-    case idcboPatch1:
-        return RegionTexts();
-    case idcboPatch2:
-        return BroadcastTexts();
-    case idcboPatch3:
-        return LanguageTexts();
-    default:
-        return SwirlTexts();
-    }
-}
-
-const wchar_t* ClassOf(ControlKind kind) {
-    switch (kind) {
-    case ControlKind::List:
-        return WC_COMBOBOXW;
-    case ControlKind::Button:
-        return WC_BUTTONW;
-    case ControlKind::PathBox:
-        return WC_EDITW;
-    case ControlKind::Picture:
-        return WC_STATICW;
-    }
-    return WC_STATICW;
-}
-
-// Every control takes part in Tab order; pictures start hidden until the
-// preview shows one, and keep their box size whatever bitmap they hold.
-DWORD StyleOf(ControlKind kind) {
-    const DWORD common = WS_CHILD | WS_TABSTOP;
-    switch (kind) {
-    case ControlKind::List:
-        return common | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST;
-    case ControlKind::Button:
-        return common | WS_VISIBLE | BS_PUSHBUTTON;
-    case ControlKind::PathBox:
-        return common | WS_VISIBLE | ES_AUTOHSCROLL;
-    case ControlKind::Picture:
-        return common | SS_BITMAP | SS_CENTERIMAGE;
-    }
-    return common;
-}
-
-DWORD ExStyleOf(ControlKind kind) {
-    return kind == ControlKind::PathBox || kind == ControlKind::Picture ? WS_EX_CLIENTEDGE : 0;
-}
-
-const wchar_t* CaptionOf(ControlId id) {
-    return id == idcmdPatch ? L"Patch" : id == idcmdFlash ? L"Select" : L"";
-}
-
 std::wstring WindowTextOf(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
@@ -126,17 +73,35 @@ bool frmMain::Register(HINSTANCE instance) {
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &frmMain::WindowProc;
     wc.hInstance = instance;
+    // Both sizes of the icon, so that the system need not make the small one.
     wc.hIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_KORAVEL), IMAGE_ICON,
                                                0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_KORAVEL),
+                                                 IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = ClassName;
     return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+// The window is made at its size and place, centred on the work area of the
+// primary monitor at the system's dpi; a monitor of another dpi resizes it.
 bool frmMain::Create() {
-    ::CreateWindowExW(ExStyle, ClassName, L"Koravel v0.3", Style, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    const UINT dpi = ::GetDpiForSystem();
+    RECT frame{0, 0, PixelsFromTwips(kClientWidthTwips, dpi),
+               PixelsFromTwips(kClientHeightTwips, dpi)};
+    ::AdjustWindowRectExForDpi(&frame, Style, FALSE, ExStyle, dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    ::CreateWindowExW(ExStyle, ClassName, L"Koravel v0.3", Style,
+                      work.left + (work.right - work.left - width) / 2,
+                      work.top + (work.bottom - work.top - height) / 2, width, height, nullptr,
+                      nullptr, instance_, this);
     return hwnd_ != nullptr;
 }
 
@@ -179,12 +144,18 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// Each control is made at its place for the window's dpi, in the message
+// font, so that nothing needs to move before the window is first shown.
 bool frmMain::OnCreate() {
+    const UINT dpi = ::GetDpiForWindow(hwnd_);
+    dpi_ = dpi == 0 ? USER_DEFAULT_SCREEN_DPI : dpi;
+    font_ = MessageFont(dpi_);
     if (!CreateControls()) {
         return false;
     }
     OrderForTabbing();
-    ApplyDpi(::GetDpiForWindow(hwnd_));
+    LoadPictures();
+    FitWindowToClient();
     return true;
 }
 
@@ -236,24 +207,39 @@ void frmMain::FocusFirstControl() {
 bool frmMain::CreateControls() {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
         const ControlSpec& spec = kControls[i];
-        HWND control = ::CreateWindowExW(ExStyleOf(spec.kind), ClassOf(spec.kind),
-                                         CaptionOf(spec.id), StyleOf(spec.kind), 0, 0, 0, 0, hwnd_,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                         instance_, nullptr);
+        const RECT place = PlaceOf(spec);
+        HWND control = ::CreateWindowExW(
+            ExStyleOf(spec.kind), ClassOf(spec.kind), CaptionOf(spec.id), StyleOf(spec.kind),
+            place.left, place.top, place.right - place.left, place.bottom - place.top, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
         if (control == nullptr) {
             return false;
         }
         controls_[i] = control;
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         if (spec.kind == ControlKind::List) {
             for (const char* item : ItemsOf(spec.id)) {
                 const std::wstring text = WideForDisplay(item);
                 ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
             }
+            FitClosedHeight(control, PixelsFromTwips(spec.twips.height, dpi_));
         } else if (spec.kind == ControlKind::PathBox) {
             ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit of its own
         }
     }
     return true;
+}
+
+// A control's rectangle at the current dpi; a drop-down list's window also
+// holds its opened list.
+RECT frmMain::PlaceOf(const ControlSpec& spec) const {
+    const int left = PixelsFromTwips(spec.twips.left, dpi_);
+    const int top = PixelsFromTwips(spec.twips.top, dpi_);
+    int height = PixelsFromTwips(spec.twips.height, dpi_);
+    if (spec.kind == ControlKind::List) {
+        height = OpenedListHeight(height, ItemsOf(spec.id).size());
+    }
+    return RECT{left, top, left + PixelsFromTwips(spec.twips.width, dpi_), top + height};
 }
 
 // Tab follows the z-order of the controls: put them in focus order, which is
@@ -270,9 +256,15 @@ void frmMain::OrderForTabbing() {
     }
 }
 
+// Everything that depends on the dpi, again, for a window moved to a monitor
+// of another density.
 void frmMain::ApplyDpi(UINT dpi) {
     dpi_ = dpi == 0 ? USER_DEFAULT_SCREEN_DPI : dpi;
-    ApplyFont();
+    UniqueFont font = MessageFont(dpi_);
+    for (HWND control : controls_) {
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    }
+    font_ = std::move(font); // the old font is freed once no control uses it
     LoadPictures();
     PlaceControls();
 
@@ -285,20 +277,6 @@ void frmMain::ApplyDpi(UINT dpi) {
                                         ::GetSystemMetricsForDpi(SM_CYSMICON, dpi_), 0)));
     ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
-}
-
-// The system's message font at the window's dpi, on every control.
-void frmMain::ApplyFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    UniqueFont font;
-    if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_)) {
-        font.Reset(::CreateFontIndirectW(&metrics.lfMessageFont));
-    }
-    for (HWND control : controls_) {
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
-    }
-    font_ = std::move(font); // the old font is freed once no control uses it
 }
 
 void frmMain::LoadPictures() {
@@ -314,45 +292,28 @@ void frmMain::LoadPictures() {
     }
 }
 
-// Every control at its twips rectangle for the current dpi; then the window
-// around a client area of the designed size.
+// Every control at its twips rectangle for the current dpi.
 void frmMain::PlaceControls() {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const ControlSpec& spec = kControls[i];
-        HWND control = controls_[i];
-        const int left = PixelsFromTwips(spec.twips.left, dpi_);
-        const int top = PixelsFromTwips(spec.twips.top, dpi_);
-        const int width = PixelsFromTwips(spec.twips.width, dpi_);
-        const int height = PixelsFromTwips(spec.twips.height, dpi_);
-        if (spec.kind == ControlKind::List) {
-            // The height given to a drop-down list is that of the opened list;
-            // its own height is the closed field's.
-            const auto itemHeight =
-                static_cast<int>(::SendMessageW(control, CB_GETITEMHEIGHT, 0, 0));
-            const auto count = static_cast<int>(::SendMessageW(control, CB_GETCOUNT, 0, 0));
-            ::SetWindowPos(control, nullptr, left, top, width, height + (count + 1) * itemHeight,
-                           SWP_NOZORDER | SWP_NOACTIVATE);
-            FitClosedHeight(control, height);
-            continue;
+        const RECT place = PlaceOf(kControls[i]);
+        ::SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left,
+                       place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (kControls[i].kind == ControlKind::List) {
+            FitClosedHeight(controls_[i], PixelsFromTwips(kControls[i].twips.height, dpi_));
         }
-        ::SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    const SIZE size = WindowSizeForClient();
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Brings a closed drop-down list to the designed height through its field's
-// item height, unless the font needs more room than that leaves.
-void frmMain::FitClosedHeight(HWND list, int height) {
-    RECT closed{};
-    ::GetWindowRect(list, &closed);
-    const int excess = static_cast<int>(closed.bottom - closed.top) - height;
-    const auto field =
-        static_cast<int>(::SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-    const auto item = static_cast<int>(::SendMessageW(list, CB_GETITEMHEIGHT, 0, 0));
-    if (excess != 0 && field - excess >= item) {
-        ::SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - excess);
+// The window around a client area of exactly the designed size, when it is
+// not that already.
+void frmMain::FitWindowToClient() {
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    if (client.right != PixelsFromTwips(kClientWidthTwips, dpi_) ||
+        client.bottom != PixelsFromTwips(kClientHeightTwips, dpi_)) {
+        const SIZE size = WindowSizeForClient();
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -370,18 +331,6 @@ SIZE frmMain::WindowSizeForClient() const {
 }
 
 void frmMain::Show(int showCommand) {
-    RECT window{};
-    ::GetWindowRect(hwnd_, &window);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    if (::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-        const RECT& work = monitor.rcWork;
-        const LONG width = window.right - window.left;
-        const LONG height = window.bottom - window.top;
-        ::SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-                       work.top + (work.bottom - work.top - height) / 2, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
     ::ShowWindow(hwnd_, showCommand);
     ::UpdateWindow(hwnd_);
 }

@@ -32,7 +32,7 @@ class frmMain : public FormView {
     bool Create();
     // Routes the controls' events to the handlers.
     void Connect(FormHandlers& handlers) { handlers_ = &handlers; }
-    // Centres the window on its monitor's work area and shows it.
+    // Shows the window, centred on its monitor's work area since its creation.
     void Show(int showCommand);
 
     HWND Handle() const { return hwnd_; }
@@ -55,11 +55,11 @@ class frmMain : public FormView {
     void OnActivate(bool active);
 
     bool CreateControls();
+    RECT PlaceOf(const ControlSpec& spec) const;
     void ApplyDpi(UINT dpi);
-    void ApplyFont();
     void LoadPictures();
     void PlaceControls();
-    static void FitClosedHeight(HWND list, int height);
+    void FitWindowToClient();
     void OrderForTabbing();
     void FocusFirstControl();
     SIZE WindowSizeForClient() const;

@@ -4,14 +4,13 @@
 // system's message font. No pictures, no icon, no handlers: what any Win32
 // program showing this window pays at the least.
 
-#include "settings/CodeTables.h"
 #include "ui/win32/ControlLayout.h"
+#include "ui/win32/ControlStyles.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <span>
 #include <string>
 
 namespace {
@@ -21,56 +20,6 @@ using namespace koravel::win32;
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 
-std::span<const char* const> ItemsOf(ControlId id) {
-    switch (id) {
-    case idcboPatch1:
-        return RegionTexts();
-    case idcboPatch2:
-        return BroadcastTexts();
-    case idcboPatch3:
-        return LanguageTexts();
-    default:
-        return SwirlTexts();
-    }
-}
-
-const wchar_t* ClassOf(ControlKind kind) {
-    switch (kind) {
-    case ControlKind::List:
-        return WC_COMBOBOXW;
-    case ControlKind::Button:
-        return WC_BUTTONW;
-    case ControlKind::PathBox:
-        return WC_EDITW;
-    case ControlKind::Picture:
-        return WC_STATICW;
-    }
-    return WC_STATICW;
-}
-
-DWORD StyleOf(ControlKind kind) {
-    const DWORD common = WS_CHILD | WS_TABSTOP;
-    switch (kind) {
-    case ControlKind::List:
-        return common | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST;
-    case ControlKind::Button:
-        return common | WS_VISIBLE | BS_PUSHBUTTON;
-    case ControlKind::PathBox:
-        return common | WS_VISIBLE | ES_AUTOHSCROLL;
-    case ControlKind::Picture:
-        return common | SS_BITMAP | SS_CENTERIMAGE;
-    }
-    return common;
-}
-
-DWORD ExStyleOf(ControlKind kind) {
-    return kind == ControlKind::PathBox || kind == ControlKind::Picture ? WS_EX_CLIENTEDGE : 0;
-}
-
-const wchar_t* CaptionOf(ControlId id) {
-    return id == idcmdPatch ? L"Patch" : id == idcmdFlash ? L"Select" : L"";
-}
-
 std::wstring Wide(const char* text) {
     std::wstring wide(
         static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0)), L'\0');
@@ -79,33 +28,15 @@ std::wstring Wide(const char* text) {
     return wide;
 }
 
-// A closed drop-down list at the designed height, as the program draws it.
-void FitClosedHeight(HWND list, int height) {
-    RECT closed{};
-    ::GetWindowRect(list, &closed);
-    const int excess = static_cast<int>(closed.bottom - closed.top) - height;
-    const auto field =
-        static_cast<int>(::SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-    const auto item = static_cast<int>(::SendMessageW(list, CB_GETITEMHEIGHT, 0, 0));
-    if (excess != 0 && field - excess >= item) {
-        ::SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - excess);
-    }
-}
-
 // The ten controls, filled and placed, in the message font at this dpi.
 void CreateControls(HWND window, HINSTANCE instance, UINT dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    HFONT font = nullptr;
-    if (::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) {
-        font = ::CreateFontIndirectW(&metrics.lfMessageFont);
-    }
+    HFONT font = MessageFont(dpi).Release(); // lives as long as the program
     for (const auto& layout : kControls) {
         int height = PixelsFromTwips(layout.twips.height, dpi);
         const auto items = ItemsOf(layout.id);
         if (layout.kind == ControlKind::List) {
             // A drop-down list's height is that of its opened list.
-            height += static_cast<int>(items.size() + 1) * height;
+            height = OpenedListHeight(height, items.size());
         }
         HWND control = ::CreateWindowExW(
             ExStyleOf(layout.kind), ClassOf(layout.kind), CaptionOf(layout.id),

@@ -130,6 +130,10 @@ TEST_F(Win32Window, IsAFixedWindowWithCaptionCloseBoxAndIcon) {
     const SIZE client = ClientSize();
     EXPECT_EQ(client.cx, 250);
     EXPECT_EQ(client.cy, 281);
+    // The class's icons at the system's dpi; icons of their own after a change.
+    EXPECT_NE(::GetClassLongPtrW(window.Handle(), GCLP_HICON), 0u);
+    EXPECT_NE(::GetClassLongPtrW(window.Handle(), GCLP_HICONSM), 0u);
+    ChangeDpi(144);
     EXPECT_NE(::SendMessageW(window.Handle(), WM_GETICON, ICON_BIG, 0), 0);
     EXPECT_NE(::SendMessageW(window.Handle(), WM_GETICON, ICON_SMALL, 0), 0);
 }
