@@ -10,6 +10,9 @@
 # ready by scripts/wine-prefix.sh. Uses $DISPLAY when it is set, otherwise a
 # private Xvfb that it stops again.
 set -euo pipefail
+# The typed paths hold é: xdotool reads them as UTF-8 only in a UTF-8 locale,
+# which a bare root shell or a fresh CI machine does not set.
+export LC_ALL=C.UTF-8
 
 app=${1:?usage: win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [screenshot folder]}
 holder=${2:?usage: win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [screenshot folder]}
