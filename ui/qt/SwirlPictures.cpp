@@ -1,6 +1,9 @@
 #include "ui/qt/SwirlPictures.h"
 
+#include "ui/PictureDrawings.h"
 #include "ui/qt/BuiltInPicture.h"
+
+#include <array>
 
 namespace koravel {
 namespace {
@@ -20,16 +23,15 @@ QString BaseName(PictureBox picture) {
 } // namespace
 
 qreal PictureScale(qreal devicePixelRatio) {
-    return devicePixelRatio >= 2.0 ? 2.0 : devicePixelRatio >= 1.5 ? 1.5 : 1.0;
+    return kPictureScales[PictureDrawingFor(devicePixelRatio)];
 }
 
 QPixmap SwirlPicture(PictureBox picture, qreal devicePixelRatio) {
-    const qreal scale = PictureScale(devicePixelRatio);
-    const QString suffix = scale == 2.0   ? QStringLiteral("@2x.bmp")
-                           : scale == 1.5 ? QStringLiteral("@1.5x.bmp")
-                                          : QStringLiteral(".bmp");
-    QPixmap pixmap = BuiltInPicture(BaseName(picture) + suffix);
-    pixmap.setDevicePixelRatio(scale); // shown at 150 x 116 logical pixels
+    static const std::array<QString, 3> suffixes{
+        QStringLiteral(".bmp"), QStringLiteral("@1.5x.bmp"), QStringLiteral("@2x.bmp")};
+    const std::size_t drawing = PictureDrawingFor(devicePixelRatio);
+    QPixmap pixmap = BuiltInPicture(BaseName(picture) + suffixes[drawing]);
+    pixmap.setDevicePixelRatio(kPictureScales[drawing]); // shown at 150 x 116 logical pixels
     return pixmap;
 }
 

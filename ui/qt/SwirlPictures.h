@@ -8,9 +8,7 @@
 namespace koravel {
 
 // A swirl picture built into the program, in the drawing that suits a screen
-// of the given device pixel ratio: 1x, 1.5x or 2x, the largest that is not
-// denser than the screen, so that it is shown pixel for pixel where it can be
-// and never enlarged from a smaller drawing more than it must.
+// of the given device pixel ratio (PictureDrawingFor).
 QPixmap SwirlPicture(PictureBox picture, qreal devicePixelRatio);
 
 // The drawing's scale that SwirlPicture takes for a device pixel ratio.

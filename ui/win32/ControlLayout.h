@@ -30,7 +30,7 @@ enum ControlId : int {
     idpicPatchBlue,
 };
 
-struct ControlSpec {
+struct ControlDesign {
     ControlId id;
     const char* name;
     ControlKind kind;
@@ -39,7 +39,7 @@ struct ControlSpec {
 };
 
 // The ten controls in the order they are created.
-inline constexpr std::array<ControlSpec, 10> kControls{{
+inline constexpr std::array<ControlDesign, 10> kControls{{
     {idcboPatch4, "cboPatch4", ControlKind::List, {1920, 2520, 1695, 315}, 9},
     {idcboPatch3, "cboPatch3", ControlKind::List, {120, 3240, 3495, 315}, 8},
     {idcboPatch2, "cboPatch2", ControlKind::List, {120, 2880, 3495, 315}, 7},
@@ -60,13 +60,6 @@ inline constexpr int kClientHeightTwips = 4215;
 constexpr int PixelsFromTwips(int twips, unsigned dpi) {
     const long long scaled = static_cast<long long>(twips) * dpi;
     return static_cast<int>((scaled + 720) / 1440);
-}
-
-// Which drawing of the pictures suits a screen density: the largest of 1x,
-// 1.5x and 2x that does not exceed it (0, 1 or 2), so a picture is never
-// stretched and always fits its box.
-constexpr int PictureScaleIndex(unsigned dpi) {
-    return dpi >= 192 ? 2 : dpi >= 144 ? 1 : 0;
 }
 
 } // namespace koravel::win32

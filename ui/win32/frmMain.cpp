@@ -3,6 +3,7 @@
 #include "platform/win32/Utf16.h"
 #include "settings/CodeTables.h"
 #include "ui/FormHandlers.h"
+#include "ui/PictureDrawings.h"
 #include "ui/win32/ControlStyles.h"
 #include "ui/win32/resource.h"
 
@@ -206,24 +207,25 @@ void frmMain::FocusFirstControl() {
 
 bool frmMain::CreateControls() {
     for (std::size_t i = 0; i < kControls.size(); ++i) {
-        const ControlSpec& spec = kControls[i];
-        const RECT place = PlaceOf(spec);
+        const ControlDesign& design = kControls[i];
+        const RECT place = PlaceOf(design);
         HWND control = ::CreateWindowExW(
-            ExStyleOf(spec.kind), ClassOf(spec.kind), CaptionOf(spec.id), StyleOf(spec.kind),
-            place.left, place.top, place.right - place.left, place.bottom - place.top, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+            ExStyleOf(design.kind), ClassOf(design.kind), CaptionOf(design.id),
+            StyleOf(design.kind), place.left, place.top, place.right - place.left,
+            place.bottom - place.top, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
         if (control == nullptr) {
             return false;
         }
         controls_[i] = control;
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-        if (spec.kind == ControlKind::List) {
-            for (const char* item : ItemsOf(spec.id)) {
+        if (design.kind == ControlKind::List) {
+            for (const char* item : ItemsOf(design.id)) {
                 const std::wstring text = WideForDisplay(item);
                 ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
             }
-            FitClosedHeight(control, PixelsFromTwips(spec.twips.height, dpi_));
-        } else if (spec.kind == ControlKind::PathBox) {
+            FitClosedHeight(control, PixelsFromTwips(design.twips.height, dpi_));
+        } else if (design.kind == ControlKind::PathBox) {
             ::SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit of its own
         }
     }
@@ -232,14 +234,14 @@ bool frmMain::CreateControls() {
 
 // A control's rectangle at the current dpi; a drop-down list's window also
 // holds its opened list.
-RECT frmMain::PlaceOf(const ControlSpec& spec) const {
-    const int left = PixelsFromTwips(spec.twips.left, dpi_);
-    const int top = PixelsFromTwips(spec.twips.top, dpi_);
-    int height = PixelsFromTwips(spec.twips.height, dpi_);
-    if (spec.kind == ControlKind::List) {
-        height = OpenedListHeight(height, ItemsOf(spec.id).size());
+RECT frmMain::PlaceOf(const ControlDesign& design) const {
+    const int left = PixelsFromTwips(design.twips.left, dpi_);
+    const int top = PixelsFromTwips(design.twips.top, dpi_);
+    int height = PixelsFromTwips(design.twips.height, dpi_);
+    if (design.kind == ControlKind::List) {
+        height = OpenedListHeight(height, ItemsOf(design.id).size());
     }
-    return RECT{left, top, left + PixelsFromTwips(spec.twips.width, dpi_), top + height};
+    return RECT{left, top, left + PixelsFromTwips(design.twips.width, dpi_), top + height};
 }
 
 // Tab follows the z-order of the controls: put them in focus order, which is
@@ -280,7 +282,8 @@ void frmMain::ApplyDpi(UINT dpi) {
 }
 
 void frmMain::LoadPictures() {
-    const int scale = PictureScaleIndex(dpi_);
+    const auto scale =
+        static_cast<int>(PictureDrawingFor(static_cast<double>(dpi_) / USER_DEFAULT_SCREEN_DPI));
     const std::array<int, 3> bases{IDB_SWIRL_RED, IDB_SWIRL_BLUE, IDB_SWIRL_BLACK};
     const std::array<ControlId, 3> boxes{idpicPatchRed, idpicPatchBlue, idpicPatchBlack};
     for (std::size_t i = 0; i < bases.size(); ++i) {

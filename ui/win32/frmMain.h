@@ -55,7 +55,7 @@ class frmMain : public FormView {
     void OnActivate(bool active);
 
     bool CreateControls();
-    RECT PlaceOf(const ControlSpec& spec) const;
+    RECT PlaceOf(const ControlDesign& design) const;
     void ApplyDpi(UINT dpi);
     void LoadPictures();
     void PlaceControls();

@@ -20,11 +20,8 @@ need_display
 mkdir -p "$work"
 
 # A prefix of its own: the install touches no other test's Windows, and the
-# wineserver -k below stops nothing else. It lingers at most 60 s after its
-# last program if this test is killed before its trap runs.
+# wineserver -k below stops nothing else.
 export WINEPREFIX=$work/installer-prefix
-# Wine would also copy Start menu shortcuts into the Linux menus in $HOME.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 source "$root/scripts/wine-env.sh"
 
 cleanup() {
@@ -38,16 +35,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The server first, with no stdio, so that the services the first Wine call
-# starts hold none of this test's pipes; that call also makes the prefix.
+# Made afresh, its server started with no stdio, crashes failing at once.
 rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-wineserver -p60 </dev/null >/dev/null 2>&1 || fail "wineserver would not start for $WINEPREFIX"
-wine cmd /c exit </dev/null >/dev/null 2>&1 || fail "could not make the Wine prefix $WINEPREFIX"
-# A crash exits at once instead of waiting in a debugger (none has this name).
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
-    /d koravel-no-debugger /f </dev/null >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+bash "$root/scripts/wine-prefix.sh" || fail "could not make the Wine prefix $WINEPREFIX"
 
 drive_c=$WINEPREFIX/drive_c
 folder='C:\Program Files\Koravel'

@@ -139,17 +139,17 @@ TEST_F(Win32Window, IsAFixedWindowWithCaptionCloseBoxAndIcon) {
 }
 
 TEST_F(Win32Window, HasTheTenStockControlsWithTheirStylesAndTexts) {
-    for (const ControlSpec& spec : kControls) {
-        SCOPED_TRACE(spec.name);
-        HWND control = At(spec.id);
+    for (const ControlDesign& design : kControls) {
+        SCOPED_TRACE(design.name);
+        HWND control = At(design.id);
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(::GetDlgCtrlID(control), spec.id);
+        EXPECT_EQ(::GetDlgCtrlID(control), design.id);
         EXPECT_EQ(::GetParent(control), window.Handle());
         const LONG style = ::GetWindowLongW(control, GWL_STYLE);
         const LONG exStyle = ::GetWindowLongW(control, GWL_EXSTYLE);
         EXPECT_NE(style & WS_TABSTOP, 0);
         EXPECT_EQ(style & WS_DISABLED, 0);
-        switch (spec.kind) {
+        switch (design.kind) {
         case ControlKind::List:
             EXPECT_EQ(_wcsicmp(ClassNameOf(control).c_str(), L"ComboBox"), 0);
             EXPECT_EQ(style & 3, CBS_DROPDOWNLIST); // pick only: nothing can be typed
