@@ -1,9 +1,8 @@
 #include "settings/SettingsFile.h"
 
+#include "platform/FileError.h"
 #include "platform/FileLayer.h"
-#include "settings/Layout.h"
 
-#include <optional>
 #include <string>
 
 namespace koravel {
@@ -13,14 +12,6 @@ std::uint8_t ReadCode(FileLayer& files, int fileNumber, std::int64_t offset) {
     std::uint8_t code = 0x00;
     files.ReadByte(fileNumber, layout::Position(offset), code);
     return code;
-}
-
-void WriteCode(FileLayer& files, int fileNumber, std::int64_t offset,
-               const std::optional<std::uint8_t>& code) {
-    if (code) {
-        files.WriteText(fileNumber, layout::Position(offset),
-                        std::string(1, static_cast<char>(*code)));
-    }
 }
 
 } // namespace
@@ -33,12 +24,43 @@ SettingsBlock ReadSettingsBlock(FileLayer& files, int fileNumber) {
     return block;
 }
 
+CodesByOffset CodesInWriteOrder(const SettingsBlock& block) {
+    return {block.regionCode, block.languageCode, block.broadcastCode,
+            block.regionCode, block.languageCode, block.broadcastCode};
+}
+
 void WriteSettingsBlock(FileLayer& files, int fileNumber, const SettingsBlock& block) {
-    for (const std::int64_t copy : {std::int64_t{0}, layout::MirrorDistance}) {
-        WriteCode(files, fileNumber, layout::RegionOffset + copy, block.regionCode);
-        WriteCode(files, fileNumber, layout::LanguageOffset + copy, block.languageCode);
-        WriteCode(files, fileNumber, layout::BroadcastOffset + copy, block.broadcastCode);
+    const CodesByOffset codes = CodesInWriteOrder(block);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (codes[i]) {
+            files.WriteText(fileNumber, layout::Position(layout::CodeOffsets[i]),
+                            std::string(1, static_cast<char>(*codes[i])));
+        }
     }
+}
+
+std::array<std::uint8_t, layout::CodeOffsets.size()> ReadCodeBytes(FileLayer& files,
+                                                                   int fileNumber) {
+    std::array<std::uint8_t, layout::CodeOffsets.size()> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (!files.ReadByte(fileNumber, layout::Position(layout::CodeOffsets[i]), bytes[i])) {
+            throw FileError(err::BadRecordNumber,
+                            "Bad record number: the file ends before its settings");
+        }
+    }
+    return bytes;
+}
+
+bool HasFlashMarker(FileLayer& files, int fileNumber) {
+    for (std::size_t i = 0; i < layout::MarkerText.size(); ++i) {
+        std::uint8_t byte = 0;
+        const auto offset = layout::MarkerOffset + static_cast<std::int64_t>(i);
+        if (!files.ReadByte(fileNumber, layout::Position(offset), byte) ||
+            byte != static_cast<std::uint8_t>(layout::MarkerText[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace koravel

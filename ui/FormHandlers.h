@@ -10,6 +10,7 @@
 
 namespace koravel {
 
+class FileError;
 class FileLayer;
 class MessageBox;
 class modCommonDialog;
@@ -36,6 +37,7 @@ class FormHandlers {
     void ShowOrWarn(ListBox list, const std::optional<std::string>& text, SettingsField field,
                     std::uint8_t code);
     void ReportFileError(const char* what, int number, const std::string& description);
+    void ReportUnchanged(const FileError& error);
     void CloseQuietly();
 
     FormView& view_;

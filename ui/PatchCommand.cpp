@@ -5,13 +5,93 @@
 #include "settings/Layout.h"
 #include "settings/SettingsFile.h"
 #include "ui/FormHandlers.h"
+#include "ui/UndoablePatch.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <exception>
 
 namespace koravel {
+namespace {
+
+SettingsBlock EncodeLists(const FormView& view) {
+    SettingsBlock block;
+    block.regionCode =
+        EncodeRegion(view.ListText(ListBox::cboPatch1), view.ListText(ListBox::cboPatch4));
+    block.broadcastCode = EncodeBroadcast(view.ListText(ListBox::cboPatch2));
+    block.languageCode = EncodeLanguage(view.ListText(ListBox::cboPatch3));
+    return block;
+}
+
+std::string HexOffset(std::int64_t offset) {
+    char digits[20];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), offset, 16).ptr;
+    std::string text(std::begin(digits), end);
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return "0x" + text;
+}
+
+// Why the open file cannot be a flash image, or nothing when it can. A file too
+// short for both copies would end half patched, or grown with bytes that were
+// never there; one without the console's name is some other file (a BIOS dump
+// often lies beside the flash), whose bytes are not settings at all.
+std::optional<std::string> WhyNotAFlashImage(FileLayer& files, int fileNumber) {
+    const std::int64_t length = files.Length(fileNumber);
+    if (length < layout::MirrorEnd) {
+        return "The file you selected is too small to be a flash image: it has " +
+               std::to_string(length) + " bytes, and a flash image needs at least " +
+               std::to_string(layout::MirrorEnd) + ". Nothing was written to it.";
+    }
+    if (!HasFlashMarker(files, fileNumber)) {
+        return "The file you selected is not a Dreamcast flash image: a flash image holds the "
+               "text \"" +
+               std::string(layout::MarkerText) + "\" at offset " + HexOffset(layout::MarkerOffset) +
+               ", and this file does not. Nothing was written to it.";
+    }
+    return std::nullopt;
+}
+
+std::string ErrorLine(const FileError& error) {
+    return std::to_string(error.Number()) + " - " + error.Description();
+}
+
+const char* HoldsText(CopyHolds holds) {
+    switch (holds) {
+    case CopyHolds::Original:
+        return "still holds the original settings";
+    case CopyHolds::New:
+        return "holds the new settings";
+    case CopyHolds::Mixed:
+        return "holds some of the new settings and some of the original ones";
+    case CopyHolds::Unknown:
+        break;
+    }
+    return "may be damaged, as the system could not confirm what it holds";
+}
+
+// The original bytes could not all be put back: say exactly what each copy
+// holds, so that the user knows to restore a backup.
+std::string DamageText(const PatchFailure& failure) {
+    std::string text = "Cannot patch the flash file, and Koravel could not put back what it had "
+                       "written.\r\n\r\nIts primary copy of the settings " +
+                       std::string(HoldsText(failure.primary)) + ", and its mirror copy " +
+                       HoldsText(failure.mirror) +
+                       ". Restore the file from a backup before you use it.\r\n\r\nPatching: " +
+                       ErrorLine(failure.error);
+    if (failure.undoError) {
+        text += "\r\nPutting back: " + ErrorLine(*failure.undoError);
+    }
+    return text;
+}
+
+} // namespace
+
 // Patch: write the settings that the lists show into both copies of the image
-// that the path box names, in place, touching no other byte.
+// that the path box names, in place, touching no other byte; all or nothing.
 void FormHandlers::cmdPatch_Click() {
+    std::optional<PatchFailure> failure;
     try {
         const std::string path = view_.FlashText();
         if (path.empty()) {
@@ -26,43 +106,43 @@ void FormHandlers::cmdPatch_Click() {
         }
 
         files_.Open(FlashFileNumber, path, OpenMode::ReadWrite);
-
-        SettingsBlock block;
-        block.regionCode =
-            EncodeRegion(view_.ListText(ListBox::cboPatch1), view_.ListText(ListBox::cboPatch4));
-        block.broadcastCode = EncodeBroadcast(view_.ListText(ListBox::cboPatch2));
-        block.languageCode = EncodeLanguage(view_.ListText(ListBox::cboPatch3));
-
-        // A file too short for both copies would end half patched, or grown with
-        // bytes that were never there: refuse it before the first write.
-        const std::int64_t length = files_.Length(FlashFileNumber);
-        if (length < layout::MirrorEnd) {
+        const SettingsBlock block = EncodeLists(view_);
+        if (const auto refusal = WhyNotAFlashImage(files_, FlashFileNumber)) {
             files_.Close(FlashFileNumber);
-            messages_.Show("The file you selected is too small to be a flash image: it has " +
-                               std::to_string(length) +
-                               " bytes, and a flash image needs at least " +
-                               std::to_string(layout::MirrorEnd) + ". Nothing was written to it.",
-                           MsgIcon::Critical, "Error");
+            messages_.Show(*refusal, MsgIcon::Critical, "Error");
             return;
         }
+        failure = UndoablePatch(files_, FlashFileNumber, path, block).Apply();
+    } catch (const FileError& e) {
+        // Nothing was written yet: the image is as it was.
+        ReportUnchanged(e);
+        CloseQuietly();
+        return;
+    } catch (const std::exception& e) {
+        ReportUnchanged(FileError(err::InternalError, e.what()));
+        CloseQuietly();
+        return;
+    }
 
-        WriteSettingsBlock(files_, FlashFileNumber, block);
-        // Success is only reported once the bytes are on the storage.
-        files_.Flush(FlashFileNumber);
-        files_.Close(FlashFileNumber);
+    // The image is closed by now, whatever happened to it.
+    if (!failure) {
         messages_.Show("Your flash file was patched successfully.", MsgIcon::Information,
                        "Information");
-    } catch (const FileError& e) {
-        if (e.Number() == err::PathFileAccess) {
-            messages_.Show("Cannot patch the flash file because it's opened in another program.",
-                           MsgIcon::Critical, "Error");
-        } else {
-            ReportFileError("Cannot patch the flash file.", e.Number(), e.Description());
-        }
-        CloseQuietly();
-    } catch (const std::exception& e) {
-        ReportFileError("Cannot patch the flash file.", err::InternalError, e.what());
-        CloseQuietly();
+    } else if (failure->NothingChanged()) {
+        ReportUnchanged(failure->error);
+    } else {
+        messages_.Show(DamageText(*failure), MsgIcon::Critical, "Error");
+    }
+}
+
+// A failed patch that left the image as it was.
+void FormHandlers::ReportUnchanged(const FileError& error) {
+    if (error.Number() == err::PathFileAccess) {
+        messages_.Show("Cannot patch the flash file because it's opened in another program.",
+                       MsgIcon::Critical, "Error");
+    } else {
+        ReportFileError("Cannot patch the flash file. Nothing in it was changed.", error.Number(),
+                        error.Description());
     }
 }
 

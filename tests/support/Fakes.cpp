@@ -3,6 +3,7 @@
 #include "settings/CodeTables.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace koravel::testing {
 
@@ -68,51 +69,69 @@ std::optional<std::string> ScriptedOpenDialog::Run(const std::string& title,
 }
 
 void FaultyFileLayer::FailAt(Op op, int n, FileError error) {
-    failOp_ = op;
-    failAt_ = n;
-    error_ = std::move(error);
+    faults_.push_back({op, n, n, std::move(error)});
 }
 
-void FaultyFileLayer::Count(Op op) {
+void FaultyFileLayer::FailFrom(Op op, int n, FileError error) {
+    faults_.push_back({op, n, std::numeric_limits<int>::max(), std::move(error)});
+}
+
+const FileError* FaultyFileLayer::Count(Op op) {
     const int n = ++calls[op];
-    if (failOp_ == op && n == failAt_) {
-        throw *error_;
+    for (const Fault& fault : faults_) {
+        if (fault.op == op && n >= fault.first && n <= fault.last) {
+            return &fault.error;
+        }
     }
+    return nullptr;
 }
 
+// Each call fails before it reaches the file, as a failing system call leaves
+// it; only a close releases its number first.
 void FaultyFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode) {
-    Count(Op::Open);
+    if (const FileError* error = Count(Op::Open)) {
+        throw *error;
+    }
     real_.Open(fileNumber, path, mode);
 }
 
 bool FaultyFileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) {
-    Count(Op::Read);
+    if (const FileError* error = Count(Op::Read)) {
+        throw *error;
+    }
+    readPositions.push_back(position);
     return real_.ReadByte(fileNumber, position, byte);
 }
 
 void FaultyFileLayer::WriteText(int fileNumber, std::int64_t position, std::string_view text) {
-    Count(Op::Write);
+    if (const FileError* error = Count(Op::Write)) {
+        throw *error;
+    }
     real_.WriteText(fileNumber, position, text);
     writtenPositions.push_back(position);
 }
 
 void FaultyFileLayer::Flush(int fileNumber) {
-    Count(Op::Flush);
+    if (const FileError* error = Count(Op::Flush)) {
+        throw *error;
+    }
     real_.Flush(fileNumber);
 }
 
 void FaultyFileLayer::Close(int fileNumber) {
     // The real file is closed even when the close is made to fail, as a failing
     // close still releases the number.
-    ++calls[Op::Close];
+    const FileError* error = Count(Op::Close);
     real_.Close(fileNumber);
-    if (failOp_ == Op::Close && calls[Op::Close] == failAt_) {
-        throw *error_;
+    if (error) {
+        throw *error;
     }
 }
 
 std::int64_t FaultyFileLayer::Length(int fileNumber) {
-    Count(Op::Length);
+    if (const FileError* error = Count(Op::Length)) {
+        throw *error;
+    }
     return real_.Length(fileNumber);
 }
 

@@ -71,8 +71,10 @@ class FaultyFileLayer : public FileLayer {
     enum class Op { Open, Read, Write, Flush, Close, Length };
 
     explicit FaultyFileLayer(FileLayer& real) : real_(real) {}
-    // Fails the n-th (from 1) call of `op` with `error`.
+    // Fails the n-th (from 1) call of `op` with `error`; each call adds a fault.
     void FailAt(Op op, int n, FileError error);
+    // Fails the n-th call of `op` and every later one.
+    void FailFrom(Op op, int n, FileError error);
 
     bool Exists(const std::string& path) override { return real_.Exists(path); }
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
@@ -83,14 +85,20 @@ class FaultyFileLayer : public FileLayer {
     std::int64_t Length(int fileNumber) override;
 
     std::map<Op, int> calls;
-    std::vector<std::int64_t> writtenPositions;
+    std::vector<std::int64_t> readPositions;    // reads that reached the file
+    std::vector<std::int64_t> writtenPositions; // writes that reached the file
 
   private:
-    void Count(Op op);
+    struct Fault {
+        Op op;
+        int first;
+        int last;
+        FileError error;
+    };
+    // Counts a call of `op`; gives the error it is to fail with, if any.
+    const FileError* Count(Op op);
     FileLayer& real_;
-    std::optional<Op> failOp_;
-    int failAt_ = 0;
-    std::optional<FileError> error_;
+    std::vector<Fault> faults_;
 };
 
 } // namespace koravel::testing

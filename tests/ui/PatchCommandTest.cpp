@@ -1,23 +1,22 @@
 #include "tests/ui/PatchMessages.h"
 
+#include <algorithm>
 #include <random>
 
 namespace koravel {
 namespace {
 
 using testing::Bytes;
+using testing::EmptyPathMessage;
 using testing::FaultyFileLayer;
 using testing::MakeFlashImage;
+using testing::MissingMessage;
 using testing::PatchedMessage;
 using testing::SettingOffsets;
 using testing::ShownMessage;
-using testing::EmptyPathMessage;
-using testing::HeldMessage;
-using testing::MissingMessage;
 using testing::TempFile;
 
 using PatchCommand = testing::CommandFixture;
-
 
 TEST_F(PatchCommand, EmptyBlankAndMissingPathsAndFoldersAreRefused) {
     Patch("");
@@ -103,56 +102,60 @@ TEST_F(PatchCommand, AFileTooShortForBothCopiesIsRefusedBeforeAnyWrite) {
     EXPECT_EQ(file.Read()[0x1A0A4], '0');
 }
 
-TEST_F(PatchCommand, AFailureAnywhereIsReportedAndNeverAsSuccess) {
-    struct Fault {
-        FaultyFileLayer::Op op;
-        int n;
-    };
-    std::vector<Fault> faults;
-    for (int n = 1; n <= 6; ++n) {
-        faults.push_back({FaultyFileLayer::Op::Write, n});
-    }
-    faults.push_back({FaultyFileLayer::Op::Open, 1});
-    faults.push_back({FaultyFileLayer::Op::Length, 1});
-    faults.push_back({FaultyFileLayer::Op::Flush, 1});
-    faults.push_back({FaultyFileLayer::Op::Close, 1});
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(static_cast<int>(fault.op) * 10 + fault.n);
-        testing::NativeFileLayer real;
-        FaultyFileLayer faulty(real);
-        faulty.FailAt(fault.op, fault.n, FileError(57, "Device I/O error"));
-        testing::RecordingMessageBox shown;
-        FormHandlers patch(view, faulty, shown, dialogs);
-        const Bytes before = MakeFlashImage('0', '0', '0');
-        TempFile file(before);
-        view.SetFlashText(file.PathText());
-        patch.cmdPatch_Click();
+TEST_F(PatchCommand, OnlyAFileWithTheConsolesNameAfterTheCodesIsPatched) {
+    std::mt19937 random(20261207);
+    Bytes bios(2 * 1024 * 1024); // a BIOS dump: 2 MiB, no settings anywhere
+    std::generate(bios.begin(), bios.end(), [&] { return static_cast<std::uint8_t>(random()); });
+    Bytes nameInMirrorOnly = MakeFlashImage();
+    std::fill_n(nameInMirrorOnly.begin() + 0x1A005, 9, 0xFF);
+    Bytes misspelt = MakeFlashImage();
+    misspelt[0x1A00D] = 'T'; // "DreamcasT"
+    Bytes shifted = MakeFlashImage();
+    shifted[0x1A005] = ' '; // the name one byte later
+    std::copy_n("Dreamcast", 9, shifted.begin() + 0x1A006);
 
-        ASSERT_EQ(shown.shown.size(), 1u);
-        EXPECT_EQ(shown.shown[0].icon, MsgIcon::Critical);
-        EXPECT_EQ(shown.shown[0].title, "Error");
-        EXPECT_NE(shown.shown[0].prompt.find("57 - Device I/O error"), std::string::npos);
-        // Only the writes made before the failure are in the file.
-        const int written =
-            fault.op == FaultyFileLayer::Op::Write ? fault.n - 1
-            : fault.op == FaultyFileLayer::Op::Open || fault.op == FaultyFileLayer::Op::Length ? 0
-                                                                                               : 6;
-        // Positions from 1, in the order primary region, language, broadcast, then mirror.
-        const std::vector<std::int64_t> order{0x1A003, 0x1A004, 0x1A005, 0x1A0A3, 0x1A0A4, 0x1A0A5};
-        EXPECT_EQ(faulty.writtenPositions,
-                  std::vector<std::int64_t>(order.begin(), order.begin() + written));
-        EXPECT_TRUE(testing::OffsetsChangedBesidesSettings(before, file.Read()).empty());
+    for (const Bytes& before :
+         {bios, Bytes(testing::FlashSize, 0xFF), nameInMirrorOnly, misspelt, shifted}) {
+        SCOPED_TRACE(before.size());
+        TempFile file(before);
+        messages.shown.clear();
+        Patch(file.PathText());
+        EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{testing::NotAnImageMessage}));
+        EXPECT_EQ(file.Read(), before);
         EXPECT_TRUE(NumberOneIsFree(file.PathText()));
     }
+    EXPECT_EQ(files.calls[FaultyFileLayer::Op::Write], 0);
+
+    // Codes that no table holds do not make a file less of a flash image.
+    const Bytes unknownCodes = MakeFlashImage('Q', '9', '7');
+    TempFile file(unknownCodes);
+    messages.shown.clear();
+    Choose("Europe", "Black swirl", "PAL_N", "Japanese");
+    Patch(file.PathText());
+    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{PatchedMessage}));
+    const Bytes after = file.Read();
+    EXPECT_EQ(testing::DifferingOffsets(unknownCodes, after),
+              (std::vector<std::size_t>{0x1A002, 0x1A003, 0x1A004, 0x1A0A2, 0x1A0A3, 0x1A0A4}));
+    EXPECT_EQ(after[0x1A0A2], 'Z');
+    EXPECT_EQ(after[0x1A0A3], '0');
+    EXPECT_EQ(after[0x1A0A4], '3');
 }
 
-TEST_F(PatchCommand, AccessRefusedOnWriteGetsTheHeldMessage) {
+TEST_F(PatchCommand, ReadsTheNameAndTheSixBytesBeforeItsFirstWrite) {
     TempFile file(MakeFlashImage());
-    files.FailAt(FaultyFileLayer::Op::Write, 4,
-                 FileError(75, "Path/File access error: permission denied"));
     Patch(file.PathText());
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{HeldMessage}));
-    EXPECT_TRUE(NumberOneIsFree(file.PathText()));
+    ASSERT_EQ(messages.shown, (std::vector<ShownMessage>{PatchedMessage}));
+    std::vector<std::int64_t> positions;
+    for (std::int64_t offset = 0x1A005; offset < 0x1A00E; ++offset) {
+        positions.push_back(offset + 1);
+    }
+    for (std::size_t offset : SettingOffsets) {
+        positions.push_back(static_cast<std::int64_t>(offset) + 1);
+    }
+    EXPECT_EQ(files.readPositions, positions);
+    EXPECT_EQ(files.calls[FaultyFileLayer::Op::Write], 6);
+    EXPECT_EQ(files.calls[FaultyFileLayer::Op::Flush], 1);
+    EXPECT_EQ(files.calls[FaultyFileLayer::Op::Close], 1);
 }
 
 } // namespace

@@ -12,5 +12,15 @@ inline const ShownMessage MissingMessage{
 inline const ShownMessage HeldMessage{
     "Cannot patch the flash file because it's opened in another program.", MsgIcon::Critical,
     "Error"};
+inline const ShownMessage NotAnImageMessage{
+    "The file you selected is not a Dreamcast flash image: a flash image holds the text "
+    "\"Dreamcast\" at offset 0x1A005, and this file does not. Nothing was written to it.",
+    MsgIcon::Critical, "Error"};
+
+// A patch that failed and left the image as it was.
+inline ShownMessage UnchangedMessage(const std::string& error) {
+    return {"Cannot patch the flash file. Nothing in it was changed.\r\n\r\n" + error,
+            MsgIcon::Critical, "Error"};
+}
 
 } // namespace koravel::testing
