@@ -150,13 +150,18 @@ std::vector<std::string> AuditSelect(const std::vector<Syscall>& imageCalls) {
 
 std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls) {
     Auditor audit(imageCalls);
-    audit.OnlyThese({"flock", "fcntl", "pwrite64", "fsync", "fdatasync"});
+    audit.OnlyThese({"flock", "fcntl", "pread64", "pwrite64", "fsync", "fdatasync"});
     const std::ptrdiff_t open = audit.OneOpen(O_RDWR, "O_RDWR");
+    audit.SingleBytesAt("pread64", PatchReadOffsets);
     audit.SingleBytesAt("pwrite64", SettingOffsets);
 
     const auto& calls = audit.Calls();
     const auto writes =
         audit.IndexesOf([](const Syscall& call) { return call.name == "pwrite64"; });
+    const auto reads = audit.IndexesOf([](const Syscall& call) { return call.name == "pread64"; });
+    if (!reads.empty() && !writes.empty() && reads.back() > writes.front()) {
+        audit.Find("read after the first write: " + calls[reads.back()].line);
+    }
     const auto locks =
         audit.Count([](const Syscall& call) { return call.name == "flock"; }, 1, "flock calls");
     if (locks.size() == 1) {

@@ -32,6 +32,11 @@ std::string ByteLine(const char* name, std::int64_t offset) {
     return "7 " + std::string(name) + "(" + Fd + ", \"Z\", 1, " + std::to_string(offset) + ") = 1";
 }
 
+// Where the reads, the writes and the flush begin in a clean Patch trace.
+constexpr std::ptrdiff_t FirstRead = 7;
+constexpr std::ptrdiff_t FirstWrite = FirstRead + 15;
+constexpr std::ptrdiff_t Flush = FirstWrite + 6;
+
 // A clean Patch trace, as lines, for each test to spoil in one way.
 std::vector<std::string> CleanPatch() {
     std::vector<std::string> lines{
@@ -43,6 +48,9 @@ std::vector<std::string> CleanPatch() {
         "7 fcntl(" + Fd + ", " + Hex(F_SETLEASE) + ", " + Hex(F_WRLCK) + ") = 0",
         "7 fcntl(" + Fd + ", " + Hex(F_SETLEASE) + ", " + Hex(F_UNLCK) + ") = 0",
     };
+    for (std::int64_t offset : PatchReadOffsets) {
+        lines.push_back(ByteLine("pread64", offset));
+    }
     for (std::int64_t offset : SettingOffsets) {
         lines.push_back(ByteLine("pwrite64", offset));
     }
@@ -96,7 +104,8 @@ TEST(ImageIoAudit, PatchAsksWhoElseHasTheImageOpenBeforeWriting) {
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "0 write leases taken"));
 
     lines = CleanPatch();
-    std::rotate(lines.begin() + 6, lines.begin() + 7, lines.begin() + 8); // given back late
+    // given back after the first write
+    std::rotate(lines.begin() + 6, lines.begin() + 7, lines.begin() + FirstWrite + 1);
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "between the lock and the writes"));
 
     lines = CleanPatch();
@@ -158,8 +167,8 @@ TEST(ImageIoAudit, PatchLocksExclusivelyWithoutWaitingBeforeWriting) {
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not a granted LOCK_EX|LOCK_NB"));
 
     lines = CleanPatch();
-    // the lock after the lease probe and the first write
-    std::rotate(lines.begin() + 3, lines.begin() + 4, lines.begin() + 9);
+    // the lock after the lease probe, the reads and the first write
+    std::rotate(lines.begin() + 3, lines.begin() + 4, lines.begin() + FirstWrite + 2);
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "between the open and the first write"));
 
     lines = CleanPatch();
@@ -169,11 +178,11 @@ TEST(ImageIoAudit, PatchLocksExclusivelyWithoutWaitingBeforeWriting) {
 
 TEST(ImageIoAudit, PatchWritesTheSixBytesInOrderThenFlushesOnceThenCloses) {
     std::vector<std::string> lines = CleanPatch();
-    std::swap(lines[7], lines[10]); // the mirror's region first
+    std::swap(lines[FirstWrite], lines[FirstWrite + 3]); // the mirror's region first
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "byte 1 at the wrong offset"));
 
     lines = CleanPatch();
-    lines.erase(lines.begin() + 12); // the mirror's broadcast is missing
+    lines.erase(lines.begin() + FirstWrite + 5); // the mirror's broadcast is missing
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "5 pwrite64 calls, not 6"));
 
     lines = CleanPatch();
@@ -181,7 +190,7 @@ TEST(ImageIoAudit, PatchWritesTheSixBytesInOrderThenFlushesOnceThenCloses) {
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "2 fsync/fdatasync calls, not 1"));
 
     lines = CleanPatch();
-    std::swap(lines[12], lines[13]); // the flush before the last write
+    std::swap(lines[Flush - 1], lines[Flush]); // the flush before the last write
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "flushed before the last write"));
 
     lines = CleanPatch();
@@ -189,13 +198,28 @@ TEST(ImageIoAudit, PatchWritesTheSixBytesInOrderThenFlushesOnceThenCloses) {
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not closed exactly once"));
 }
 
-TEST(ImageIoAudit, PatchReadsNothingOfTheImage) {
+TEST(ImageIoAudit, PatchReadsOnlyTheNameAndTheCodesOneByteEachBeforeWriting) {
     std::vector<std::string> lines = CleanPatch();
-    lines.insert(lines.begin() + 4, ByteLine("pread64", SettingOffsets[0]));
-    lines.insert(lines.begin() + 4, "7 read(" + Fd + ", \"\\377\", 4096) = 4096");
-    const std::vector<std::string> findings = AuditPatch(OnImage(lines));
-    EXPECT_TRUE(Finds(findings, "must not touch the image: pread64("));
-    EXPECT_TRUE(Finds(findings, "must not touch the image: read("));
+    lines.insert(lines.begin() + FirstRead, "7 read(" + Fd + ", \"\\377\", 4096) = 4096");
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "must not touch the image: read("));
+
+    lines = CleanPatch();
+    lines.insert(lines.begin() + FirstRead, ByteLine("pread64", 0));
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "16 pread64 calls, not 15"));
+
+    lines = CleanPatch();
+    lines[FirstRead] = "7 pread64(" + Fd + ", \"Dreamcast\", 9, 106501) = 9";
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not a single byte"));
+
+    lines = CleanPatch();
+    lines.erase(lines.begin() + FirstRead + 9, lines.begin() + FirstWrite); // no code read
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "9 pread64 calls, not 15"));
+
+    lines = CleanPatch();
+    // the mirror's broadcast read after the first write
+    std::rotate(lines.begin() + FirstWrite - 1, lines.begin() + FirstWrite,
+                lines.begin() + FirstWrite + 1);
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "read after the first write"));
 }
 
 } // namespace
