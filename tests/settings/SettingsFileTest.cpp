@@ -92,5 +92,48 @@ TEST_F(SettingsFileTest, DifferingCopiesAreTheSameAfterAFullWrite) {
     EXPECT_EQ(ReadFrom(file), (SettingsBlock{'Y', '1', '2'}));
 }
 
+TEST_F(SettingsFileTest, TheConsolesNameMustFollowThePrimaryCopysCodesInFull) {
+    const auto hasMarker = [this](const Bytes& image) {
+        TempFile file(image);
+        files.Open(N, file.PathText(), OpenMode::ReadOnly);
+        const bool found = HasFlashMarker(files, N);
+        files.Close(N);
+        return found;
+    };
+    EXPECT_TRUE(hasMarker(MakeFlashImage('Q', '9', '7')));
+    Bytes cut = MakeFlashImage();
+    cut.resize(0x1A00D); // ends before the final t
+    EXPECT_FALSE(hasMarker(cut));
+    cut.resize(0x1A00E);
+    cut[0x1A00D] = 't';
+    EXPECT_TRUE(hasMarker(cut));
+    Bytes lowerCase = MakeFlashImage();
+    lowerCase[0x1A005] = 'd';
+    EXPECT_FALSE(hasMarker(lowerCase));
+    EXPECT_FALSE(hasMarker(Bytes{}));
+}
+
+TEST_F(SettingsFileTest, TheSixCodeBytesAreReadInWriteOrderOrNotAtAll) {
+    TempFile file(testing::WithDifferentMirror(MakeFlashImage('Z', '3', '1'), '0', '5', '2'));
+    files.Open(N, file.PathText(), OpenMode::ReadOnly);
+    EXPECT_EQ(ReadCodeBytes(files, N), (std::array<std::uint8_t, 6>{'Z', '3', '1', '0', '5', '2'}));
+    files.Close(N);
+
+    Bytes noMirror = MakeFlashImage();
+    noMirror.resize(0x1A0A4); // ends before the mirror's broadcast code
+    TempFile shortFile(noMirror);
+    files.Open(N, shortFile.PathText(), OpenMode::ReadOnly);
+    try {
+        ReadCodeBytes(files, N);
+        ADD_FAILURE() << "a code past the end was read";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.Number(), 63);
+    }
+    files.Close(N);
+
+    EXPECT_EQ(CodesInWriteOrder(SettingsBlock{'X', std::nullopt, '2'}),
+              (CodesByOffset{'X', std::nullopt, '2', 'X', std::nullopt, '2'}));
+}
+
 } // namespace
 } // namespace koravel
