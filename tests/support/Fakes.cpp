@@ -76,6 +76,13 @@ void FaultyFileLayer::FailFrom(Op op, int n, FileError error) {
     faults_.push_back({op, n, std::numeric_limits<int>::max(), std::move(error)});
 }
 
+void FaultyFileLayer::Reset() {
+    faults_.clear();
+    calls.clear();
+    readPositions.clear();
+    writtenPositions.clear();
+}
+
 const FileError* FaultyFileLayer::Count(Op op) {
     const int n = ++calls[op];
     for (const Fault& fault : faults_) {

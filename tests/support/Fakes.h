@@ -75,6 +75,8 @@ class FaultyFileLayer : public FileLayer {
     void FailAt(Op op, int n, FileError error);
     // Fails the n-th call of `op` and every later one.
     void FailFrom(Op op, int n, FileError error);
+    // Forgets the faults, the counts and the positions.
+    void Reset();
 
     bool Exists(const std::string& path) override { return real_.Exists(path); }
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;

@@ -6,17 +6,19 @@ namespace koravel {
 namespace {
 
 using testing::Bytes;
-using testing::FaultyFileLayer;
 using testing::HeldMessage;
 using testing::MakeFlashImage;
 using testing::ShownMessage;
 using testing::TempFile;
 using testing::UnchangedMessage;
-using Op = FaultyFileLayer::Op;
+using Op = testing::FaultyFileLayer::Op;
+using Shown = std::vector<ShownMessage>;
 
 const FileError DeviceError(57, "Device I/O error");
 const FileError DiskFull(61, "Disk full");
 const FileError Refused(75, "Path/File access error: permission denied");
+const std::string DeviceErrorLine = "57 - Device I/O error";
+const std::string RefusedLine = "75 - Path/File access error: permission denied";
 
 // Positions from 1 of the six codes, in the order Patch writes them.
 const std::vector<std::int64_t> WriteOrder{0x1A003, 0x1A004, 0x1A005, 0x1A0A3, 0x1A0A4, 0x1A0A5};
@@ -44,6 +46,7 @@ class PatchAllOrNothing : public testing::CommandFixture {
         CommandFixture::SetUp();
         Choose("Japan", "Black swirl", "PAL_M", "German (Deutsch)");
     }
+    static Bytes Before() { return MakeFlashImage('2', '4', '1'); }
     // The image after a run in which the first `written` codes took.
     static Bytes WithNewCodes(std::size_t written) {
         Bytes image = Before();
@@ -53,7 +56,12 @@ class PatchAllOrNothing : public testing::CommandFixture {
         }
         return image;
     }
-    static Bytes Before() { return MakeFlashImage('2', '4', '1'); }
+    // The image as it was, and no fault, count or message left from a run before.
+    void Afresh() {
+        file.Write(Before());
+        files.Reset();
+        messages.shown.clear();
+    }
 
     TempFile file{Before()};
 };
@@ -88,17 +96,12 @@ TEST_F(PatchAllOrNothing, AFailureAnywhereLeavesTheImageAsItWasAndSaysSo) {
     for (const Step& step : PatchsWay()) {
         for (const FileError& error : {DeviceError, Refused}) {
             SCOPED_TRACE(Name(step) + " fails with " + std::to_string(error.Number()));
-            testing::NativeFileLayer real;
-            FaultyFileLayer faulty(real);
-            faulty.FailAt(step.op, step.n, error);
-            testing::RecordingMessageBox shown;
-            FormHandlers handlers(view, faulty, shown, dialogs);
-            view.SetFlashText(file.PathText());
-            handlers.cmdPatch_Click();
-
-            const ShownMessage expected =
-                error.Number() == 75 ? HeldMessage : UnchangedMessage("57 - Device I/O error");
-            EXPECT_EQ(shown.shown, std::vector<ShownMessage>{expected});
+            Afresh();
+            files.FailAt(step.op, step.n, error);
+            Patch(file.PathText());
+            EXPECT_EQ(
+                messages.shown,
+                Shown{error.Number() == 75 ? HeldMessage : UnchangedMessage(DeviceErrorLine)});
             EXPECT_EQ(file.Read(), Before());
             EXPECT_TRUE(NumberOneIsFree(file.PathText()));
         }
@@ -108,39 +111,29 @@ TEST_F(PatchAllOrNothing, AFailureAnywhereLeavesTheImageAsItWasAndSaysSo) {
 TEST_F(PatchAllOrNothing, PutsBackWhatItWroteThenFlushesAndCloses) {
     for (int n = 1; n <= 6; ++n) {
         SCOPED_TRACE("write " + std::to_string(n) + " fails");
-        file.Write(Before());
-        testing::NativeFileLayer real;
-        FaultyFileLayer faulty(real);
-        faulty.FailAt(Op::Write, n, DeviceError);
-        testing::RecordingMessageBox shown;
-        FormHandlers handlers(view, faulty, shown, dialogs);
-        view.SetFlashText(file.PathText());
-        handlers.cmdPatch_Click();
-
+        Afresh();
+        files.FailAt(Op::Write, n, DeviceError);
+        Patch(file.PathText());
         // The writes that took, then the original bytes back wherever a write
         // was tried, in the same order.
         std::vector<std::int64_t> expected(WriteOrder.begin(), WriteOrder.begin() + n - 1);
         expected.insert(expected.end(), WriteOrder.begin(), WriteOrder.begin() + n);
-        EXPECT_EQ(faulty.writtenPositions, expected);
-        EXPECT_EQ(faulty.calls[Op::Flush], 1);
-        EXPECT_EQ(faulty.calls[Op::Close], 1);
+        EXPECT_EQ(files.writtenPositions, expected);
+        EXPECT_EQ(files.calls[Op::Flush], 1);
+        EXPECT_EQ(files.calls[Op::Close], 1);
         EXPECT_EQ(file.Read(), Before());
     }
 
     // After a failed close the image is opened again to be put back.
-    testing::NativeFileLayer real;
-    FaultyFileLayer faulty(real);
-    faulty.FailAt(Op::Close, 1, DeviceError);
-    testing::RecordingMessageBox shown;
-    FormHandlers handlers(view, faulty, shown, dialogs);
-    view.SetFlashText(file.PathText());
-    handlers.cmdPatch_Click();
-    EXPECT_EQ(faulty.calls[Op::Open], 2);
-    EXPECT_EQ(faulty.writtenPositions.size(), 12u);
-    EXPECT_EQ(faulty.calls[Op::Flush], 2);
-    EXPECT_EQ(faulty.calls[Op::Close], 2);
+    Afresh();
+    files.FailAt(Op::Close, 1, DeviceError);
+    Patch(file.PathText());
+    EXPECT_EQ(files.calls[Op::Open], 2);
+    EXPECT_EQ(files.writtenPositions.size(), 12u);
+    EXPECT_EQ(files.calls[Op::Flush], 2);
+    EXPECT_EQ(files.calls[Op::Close], 2);
     EXPECT_EQ(file.Read(), Before());
-    EXPECT_EQ(shown.shown, std::vector<ShownMessage>{UnchangedMessage("57 - Device I/O error")});
+    EXPECT_EQ(messages.shown, Shown{UnchangedMessage(DeviceErrorLine)});
 }
 
 TEST_F(PatchAllOrNothing, WhenPuttingBackFailsTooTheMessageSaysWhatEachCopyHolds) {
@@ -152,50 +145,37 @@ TEST_F(PatchAllOrNothing, WhenPuttingBackFailsTooTheMessageSaysWhatEachCopyHolds
     for (const Case& c : {Case{2, Mixed, StillOriginal}, Case{3, Mixed, StillOriginal},
                           Case{4, New, StillOriginal}, Case{5, New, Mixed}, Case{6, New, Mixed}}) {
         SCOPED_TRACE("write " + std::to_string(c.failingWrite) + " fails, and every one after");
-        file.Write(Before());
-        testing::NativeFileLayer real;
-        FaultyFileLayer faulty(real);
-        faulty.FailAt(Op::Write, c.failingWrite, DeviceError);
-        faulty.FailFrom(Op::Write, c.failingWrite + 1, DiskFull);
-        testing::RecordingMessageBox shown;
-        FormHandlers handlers(view, faulty, shown, dialogs);
-        view.SetFlashText(file.PathText());
-        handlers.cmdPatch_Click();
-
-        EXPECT_EQ(shown.shown,
-                  std::vector<ShownMessage>{DamageMessage(
-                      c.primary, c.mirror, "57 - Device I/O error", "61 - Disk full")});
+        Afresh();
+        files.FailAt(Op::Write, c.failingWrite, DeviceError);
+        files.FailFrom(Op::Write, c.failingWrite + 1, DiskFull);
+        Patch(file.PathText());
+        EXPECT_EQ(messages.shown,
+                  Shown{DamageMessage(c.primary, c.mirror, DeviceErrorLine, "61 - Disk full")});
         EXPECT_EQ(file.Read(), WithNewCodes(static_cast<std::size_t>(c.failingWrite - 1)));
         EXPECT_TRUE(NumberOneIsFree(file.PathText()));
     }
-}
 
-TEST_F(PatchAllOrNothing, AFailedFirstWriteChangesNothingEvenIfPuttingBackFails) {
+    // A failed first write has changed nothing, even if putting back fails.
+    Afresh();
     files.FailFrom(Op::Write, 1, DeviceError);
     Patch(file.PathText());
-    EXPECT_EQ(messages.shown, std::vector<ShownMessage>{UnchangedMessage("57 - Device I/O error")});
+    EXPECT_EQ(messages.shown, Shown{UnchangedMessage(DeviceErrorLine)});
     EXPECT_EQ(file.Read(), Before());
 }
 
 TEST_F(PatchAllOrNothing, AnAccessErrorAfterSomeWritesIsPutRightOrReportedAsDamage) {
     files.FailAt(Op::Write, 4, Refused);
     Patch(file.PathText());
-    EXPECT_EQ(messages.shown, std::vector<ShownMessage>{HeldMessage});
+    EXPECT_EQ(messages.shown, Shown{HeldMessage});
     EXPECT_EQ(file.Read(), Before());
 
     // Refused again while putting the primary copy's region back: only the
     // language and broadcast codes return.
-    testing::NativeFileLayer real;
-    FaultyFileLayer faulty(real);
-    faulty.FailAt(Op::Write, 4, Refused);
-    faulty.FailAt(Op::Write, 5, Refused);
-    testing::RecordingMessageBox shown;
-    FormHandlers handlers(view, faulty, shown, dialogs);
-    view.SetFlashText(file.PathText());
-    handlers.cmdPatch_Click();
-    const std::string refused = "75 - Path/File access error: permission denied";
-    EXPECT_EQ(shown.shown,
-              std::vector<ShownMessage>{DamageMessage(Mixed, StillOriginal, refused, refused)});
+    Afresh();
+    files.FailAt(Op::Write, 4, Refused);
+    files.FailAt(Op::Write, 5, Refused);
+    Patch(file.PathText());
+    EXPECT_EQ(messages.shown, Shown{DamageMessage(Mixed, StillOriginal, RefusedLine, RefusedLine)});
     EXPECT_EQ(file.Read(), WithNewCodes(1));
 }
 
@@ -203,8 +183,7 @@ TEST_F(PatchAllOrNothing, AFlushThatKeepsFailingLeavesBothCopiesUnconfirmed) {
     files.FailFrom(Op::Flush, 1, DeviceError);
     Patch(file.PathText());
     EXPECT_EQ(messages.shown,
-              std::vector<ShownMessage>{DamageMessage(
-                  Unconfirmed, Unconfirmed, "57 - Device I/O error", "57 - Device I/O error")});
+              Shown{DamageMessage(Unconfirmed, Unconfirmed, DeviceErrorLine, DeviceErrorLine)});
     EXPECT_TRUE(NumberOneIsFree(file.PathText()));
 }
 
@@ -214,21 +193,15 @@ TEST_F(PatchAllOrNothing, AFailedCloseIsPutRightUnlessTheImageCannotBeOpenedAgai
     files.FailAt(Op::Close, 1, DeviceError);
     files.FailAt(Op::Close, 2, DeviceError);
     Patch(file.PathText());
-    EXPECT_EQ(messages.shown, std::vector<ShownMessage>{UnchangedMessage("57 - Device I/O error")});
+    EXPECT_EQ(messages.shown, Shown{UnchangedMessage(DeviceErrorLine)});
     EXPECT_EQ(file.Read(), Before());
 
     // The image cannot be opened again: the flush had confirmed the new codes.
-    testing::NativeFileLayer real;
-    FaultyFileLayer faulty(real);
-    faulty.FailAt(Op::Close, 1, DeviceError);
-    faulty.FailAt(Op::Open, 2, Refused);
-    testing::RecordingMessageBox shown;
-    FormHandlers handlers(view, faulty, shown, dialogs);
-    view.SetFlashText(file.PathText());
-    handlers.cmdPatch_Click();
-    EXPECT_EQ(shown.shown, std::vector<ShownMessage>{
-                               DamageMessage(New, New, "57 - Device I/O error",
-                                             "75 - Path/File access error: permission denied")});
+    Afresh();
+    files.FailAt(Op::Close, 1, DeviceError);
+    files.FailAt(Op::Open, 2, Refused);
+    Patch(file.PathText());
+    EXPECT_EQ(messages.shown, Shown{DamageMessage(New, New, DeviceErrorLine, RefusedLine)});
     EXPECT_EQ(file.Read(), WithNewCodes(6));
     EXPECT_TRUE(NumberOneIsFree(file.PathText()));
 }
@@ -240,8 +213,8 @@ TEST_F(PatchAllOrNothing, AFieldThatIsNotWrittenIsNotPutBack) {
     Patch(file.PathText());
     // Primary: language and broadcast new, the region as it was, which the new
     // settings leave alone; the mirror as it was.
-    EXPECT_EQ(messages.shown, std::vector<ShownMessage>{DamageMessage(
-                                  New, StillOriginal, "57 - Device I/O error", "61 - Disk full")});
+    EXPECT_EQ(messages.shown,
+              Shown{DamageMessage(New, StillOriginal, DeviceErrorLine, "61 - Disk full")});
     Bytes expected = Before();
     expected[0x1A003] = '2';
     expected[0x1A004] = '2';

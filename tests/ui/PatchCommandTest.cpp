@@ -141,7 +141,7 @@ TEST_F(PatchCommand, OnlyAFileWithTheConsolesNameAfterTheCodesIsPatched) {
     EXPECT_EQ(after[0x1A0A4], '3');
 }
 
-TEST_F(PatchCommand, ReadsTheNameAndTheSixBytesBeforeItsFirstWrite) {
+TEST_F(PatchCommand, ReadsTheNameAndTheSixBytesItOverwrites) {
     TempFile file(MakeFlashImage());
     Patch(file.PathText());
     ASSERT_EQ(messages.shown, (std::vector<ShownMessage>{PatchedMessage}));

@@ -126,8 +126,8 @@ TEST_F(SelectCommand, LeavesTheImageAndItsTimesUntouched) {
     namespace fs = std::filesystem;
     TempFile file(MakeFlashImage('Y', '3', '2'));
     // A read-only image can still be shown.
-    fs::permissions(file.Path(),
-                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+    fs::permissions(file.Path(), fs::perms::owner_write | fs::perms::group_write |
+                                     fs::perms::others_write,
                     fs::perm_options::remove);
     const auto before = fs::last_write_time(file.Path());
     const Bytes bytes = file.Read();
