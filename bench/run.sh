@@ -6,12 +6,15 @@
 #
 #   bash bench/run.sh                 # 30 start-ups each, 1000 file runs
 #   RUNS=10 FILE_RUNS=200 bash bench/run.sh
+#   FILES_ONLY=1 bash bench/run.sh     # Select and Patch alone, no start-ups
+#   FILES_ONLY=1 TMPDIR=/dev/shm bash bench/run.sh   # images on tmpfs: no disk in fsync
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-30}
 fileRuns=${FILE_RUNS:-1000}
 build=build/bench
+filesOnly=${FILES_ONLY:-}
 
 bash scripts/deps.sh
 
@@ -35,6 +38,12 @@ if ! {
 } >"$work/build.log" 2>&1; then
     cat "$work/build.log" >&2
     exit 1
+fi
+
+if [[ -n $filesOnly ]]; then
+    echo "Select and Patch through the handlers and the real file layer, images in ${TMPDIR:-/tmp}"
+    "$build/bench/koravel_file_bench" "$fileRuns"
+    exit 0
 fi
 
 # A screen of our own; Xvfb picks a free display number and tells it on fd 3.
