@@ -40,7 +40,8 @@ class FileLayer {
     // Forces what was written to the file onto its storage.
     virtual void Flush(int fileNumber) = 0;
 
-    // Closes the file number; a number that holds nothing is left alone.
+    // Closes the file number; a number that holds nothing is left alone. The
+    // number is free afterwards even when the close fails.
     virtual void Close(int fileNumber) = 0;
 };
 
