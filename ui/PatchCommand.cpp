@@ -10,7 +10,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <exception>
+#include <iterator>
+#include <optional>
+#include <string>
 
 namespace koravel {
 namespace {
