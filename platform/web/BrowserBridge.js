@@ -27,3 +27,8 @@ function koravelFail(e) {
   Module.koravelError = what + ': ' + ((e && e.message) || String(e));
   return -number;
 }
+
+// The WebAssembly is inside the page: the loader must not try to fetch its
+// data: URL (the page's Content-Security-Policy allows no connection at all),
+// and decodes it in place instead.
+var fetch = undefined;
