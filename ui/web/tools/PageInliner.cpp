@@ -5,8 +5,14 @@
 //
 // text: the file as it is (a script must not hold "</script");
 // bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL.
+//
+// {{SCRIPT_HASHES}} and {{STYLE_HASHES}} become the SHA-256 sources of the
+// finished page's inline <script> and <style> blocks, for its
+// Content-Security-Policy: the browser runs those blocks and nothing else.
 #include "BmpToPng.h"
+#include "Sha256.h"
 
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
@@ -14,6 +20,8 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -51,6 +59,30 @@ std::string Base64(const std::vector<std::uint8_t>& bytes) {
     return out;
 }
 
+std::string Base64(const std::array<std::uint8_t, 32>& digest) {
+    return Base64(std::vector<std::uint8_t>(digest.begin(), digest.end()));
+}
+
+// "'sha256-...'" for the text of each <tag>...</tag> block, blank-separated.
+std::string HashSources(const std::string& page, const std::string& tag) {
+    const std::string open = "<" + tag + ">";
+    const std::string close = "</" + tag + ">";
+    std::string sources;
+    for (auto at = page.find(open); at != std::string::npos; at = page.find(open, at)) {
+        const auto start = at + open.size();
+        const auto stop = page.find(close, start);
+        if (stop == std::string::npos) {
+            throw std::runtime_error("unclosed " + open);
+        }
+        sources +=
+            (sources.empty() ? "'sha256-" : " 'sha256-") +
+            Base64(koravel::web_tools::Sha256(std::string_view(page).substr(start, stop - start))) +
+            "'";
+        at = stop;
+    }
+    return sources;
+}
+
 std::string Value(const std::string& spec) {
     const auto colon = spec.find(':');
     if (colon == std::string::npos) {
@@ -82,7 +114,11 @@ int main(int argc, char** argv) {
             throw std::runtime_error(
                 "usage: koravel_page_inliner TEMPLATE OUTPUT KEY=kind:FILE...");
         }
-        std::map<std::string, std::string> values;
+        // Filled in once the page is whole.
+        const std::string scriptHashes = "{{SCRIPT_HASHES}}";
+        const std::string styleHashes = "{{STYLE_HASHES}}";
+        std::map<std::string, std::string> values{{scriptHashes, scriptHashes},
+                                                  {styleHashes, styleHashes}};
         for (int i = 3; i < argc; ++i) {
             const std::string arg = argv[i];
             const auto equals = arg.find('=');
@@ -114,6 +150,14 @@ int main(int argc, char** argv) {
             out.append(page, at, open - at);
             out += found->second;
             at = close + 2;
+        }
+
+        for (const auto& [marker, tag] : {std::pair{scriptHashes, std::string("script")},
+                                          std::pair{styleHashes, std::string("style")}}) {
+            const auto at = out.find(marker);
+            if (at != std::string::npos) {
+                out.replace(at, marker.size(), HashSources(out, tag));
+            }
         }
 
         std::ofstream file(argv[2], std::ios::binary | std::ios::trunc);
