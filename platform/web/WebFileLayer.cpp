@@ -56,7 +56,6 @@ void WebFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode) 
                                 "Device I/O error: the file could not be read whole");
             }
         }
-        opened.uncommitted = true;
     }
     opened.file = std::move(file);
     slot = std::move(opened);
@@ -158,14 +157,10 @@ void WebFileLayer::Close(int fileNumber) {
         return;
     }
     Slot slot = std::exchange(held, Slot{}); // the number is free whatever happens next
-    if (slot.failed) {
-        if (slot.swapOpen) {
-            slot.file->Abort();
-        }
-        return;
-    }
-    if (slot.uncommitted) {
+    if (slot.uncommitted && !slot.failed) {
         Commit(slot);
+    } else if (slot.swapOpen) {
+        slot.file->Abort(); // nothing written, or spoilt: the file stays as it was
     }
 }
 

@@ -15,10 +15,11 @@ namespace koravel {
 // ReadOnly reads the file where it is. ReadWrite, where the browser can write
 // in place, asks for permission and opens a swap copy at Open; writes go into
 // it, and Flush commits them all at once (Close commits too, if nothing failed).
-// A failed write or commit throws the swap copy away at Close: the file is then
-// exactly as it was. Where the browser cannot write in place, ReadWrite reads
-// the whole file into memory, writes change that copy, and Flush (or Close)
-// hands it over as a download under the file's name.
+// A failed write or commit, or no write at all, throws the swap copy away at
+// Close: the file is then exactly as it was. Where the browser cannot write in
+// place, ReadWrite reads the whole file into memory, writes change that copy,
+// and Flush (or Close) hands it over as a download under the file's name, once
+// something has been written.
 class WebFileLayer : public FileLayer {
   public:
     explicit WebFileLayer(PickedFiles& files) : files_(files) {}
@@ -44,7 +45,7 @@ class WebFileLayer : public FileLayer {
         std::vector<std::uint8_t> copy;               // download: the whole file
         std::map<std::int64_t, std::uint8_t> written; // in place: read back what was written
         bool swapOpen = false;                        // in place: a swap copy is open
-        bool uncommitted = false;                     // changes not yet committed or handed over
+        bool uncommitted = false;                     // written since the last commit or hand-over
         bool failed = false;                          // a write or commit failed
         bool IsOpen() const { return file != nullptr; }
     };

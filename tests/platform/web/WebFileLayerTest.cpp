@@ -209,7 +209,22 @@ TEST_F(WebFileLayerTest, WithoutInPlaceWritesThePatchedCopyIsDownloadedOnce) {
 
     layer.Open(N, "flash.bin", OpenMode::ReadOnly);
     layer.Close(N);
-    EXPECT_EQ(file->downloads.size(), 2u) << "reading hands nothing over";
+    layer.Open(N, "flash.bin", OpenMode::ReadWrite);
+    layer.Flush(N);
+    layer.Close(N); // as Patch does with a file too short to patch
+    EXPECT_EQ(file->downloads.size(), 2u) << "nothing written, nothing handed over";
+}
+
+TEST_F(WebFileLayerTest, InPlaceWithNothingWrittenTheSwapCopyIsThrownAway) {
+    const Bytes before = Counting(40);
+    Pick(before);
+    layer.Open(N, "flash.bin", OpenMode::ReadWrite);
+    EXPECT_EQ(ByteAt(1), before[0]);
+    layer.Flush(N);
+    layer.Close(N);
+    EXPECT_EQ(file->commits, 0);
+    EXPECT_EQ(file->aborts, 1);
+    EXPECT_EQ(file->bytes, before);
 }
 
 } // namespace
