@@ -3,6 +3,8 @@
 # need, asking apt only for those that are missing.
 #   bash scripts/deps.sh            the Linux build and its tests
 #   bash scripts/deps.sh windows    the Windows build (mingw-w64) and Wine to test it
+#   bash scripts/deps.sh web        the web page (emscripten), its Node.js suites
+#                                   and Chromium for its browser tests
 set -euo pipefail
 
 linux=(
@@ -20,12 +22,25 @@ windows=(
     nsis unzip
 )
 
+web=(
+    cmake ninja-build g++ zlib1g-dev googletest
+    emscripten chromium
+)
+
 packages=()
 case "${1:-linux}" in
 linux) packages=("${linux[@]}") ;;
 windows) packages=("${windows[@]}") ;;
+web)
+    packages=("${web[@]}")
+    # Node.js 20 or later runs the suites and the browser tests; Debian's own
+    # comes only where none is on the PATH.
+    if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+        packages+=(nodejs npm)
+    fi
+    ;;
 *)
-    echo "usage: $0 [linux|windows]" >&2
+    echo "usage: $0 [linux|windows|web]" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Koravel with warnings as errors and runs
-# every test: the Linux suites, then the Windows suites under Wine. Widget
+# every test: the Linux suites, then the Windows suites under Wine, then the
+# web page's suites under Node.js and in headless Chromium. Widget
 # tests draw off screen; tests that need a real X server get a virtual one
 # from xvfb-run.
 set -euo pipefail
@@ -15,7 +16,10 @@ xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset ci "$@" || linux=
 windows=0
 bash scripts/test-windows.sh "$@" || windows=$?
 
-if ((linux != 0 || windows != 0)); then
-    echo "Tests failed: Linux suites exit $linux, Windows suites exit $windows." >&2
+web=0
+bash scripts/test-web.sh "$@" || web=$?
+
+if ((linux != 0 || windows != 0 || web != 0)); then
+    echo "Tests failed: Linux suites exit $linux, Windows suites exit $windows, web suites exit $web." >&2
     exit 1
 fi

@@ -6,6 +6,13 @@
 namespace koravel::testing {
 using NativeFileLayer = koravel::Win32FileLayer;
 }
+#elif defined(__EMSCRIPTEN__)
+// A browser has no paths: the web layer over files looked up in the test's
+// own file system stands in for the files a user picks.
+#include "tests/support/web/LocalPickedFiles.h"
+namespace koravel::testing {
+using NativeFileLayer = koravel::testing::LocalWebFileLayer;
+}
 #else
 #include "platform/posix/PosixFileLayer.h"
 namespace koravel::testing {

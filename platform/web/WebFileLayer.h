@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/FileLayer.h"
+#include "platform/FileNumbers.h"
+#include "platform/web/PickedFile.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace koravel {
+
+// FileLayer over the files a browser hands to the page.
+//
+// ReadOnly reads the file where it is. ReadWrite, where the browser can write
+// in place, asks for permission and opens a swap copy at Open; writes go into
+// it, and Flush commits them all at once (Close commits too, if nothing failed).
+// A failed write or commit, or no write at all, throws the swap copy away at
+// Close: the file is then exactly as it was. Where the browser cannot write in
+// place, ReadWrite reads the whole file into memory, writes change that copy,
+// and Flush (or Close) hands it over as a download under the file's name, once
+// something has been written.
+class WebFileLayer : public FileLayer {
+  public:
+    explicit WebFileLayer(PickedFiles& files) : files_(files) {}
+    ~WebFileLayer() override;
+    WebFileLayer(const WebFileLayer&) = delete;
+    WebFileLayer& operator=(const WebFileLayer&) = delete;
+
+    // True when `path` names a file that can still be read.
+    bool Exists(const std::string& path) override;
+    void Open(int fileNumber, const std::string& path, OpenMode mode) override;
+    bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
+    void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
+    std::int64_t Length(int fileNumber) override;
+    void Flush(int fileNumber) override;
+    void Close(int fileNumber) override;
+
+  private:
+    struct Slot {
+        std::shared_ptr<PickedFile> file;
+        OpenMode mode = OpenMode::ReadOnly;
+        std::int64_t size = 0;
+        bool download = false;                        // the changes leave as a download
+        std::vector<std::uint8_t> copy;               // download: the whole file
+        std::map<std::int64_t, std::uint8_t> written; // in place: read back what was written
+        bool swapOpen = false;                        // in place: a swap copy is open
+        bool uncommitted = false;                     // written since the last commit or hand-over
+        bool failed = false;                          // a write or commit failed
+        bool IsOpen() const { return file != nullptr; }
+    };
+
+    static void Commit(Slot& slot);
+
+    PickedFiles& files_;
+    FileNumbers<Slot> slots_;
+};
+
+} // namespace koravel

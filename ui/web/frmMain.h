@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/FormView.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace koravel {
+
+// The main window as the page draws it: native HTML controls whose ids are
+// the control names. The lists get their items here; the lists' selections
+// and the pictures' visibility live in the document.
+class frmMain : public FormView {
+  public:
+    frmMain();
+
+    std::string FlashText() const override;
+    void SetFlashText(const std::string& text) override;
+    std::string ListText(ListBox list) const override;
+    void SetListText(ListBox list, const std::string& text) override;
+    void SetPictureVisible(PictureBox picture, bool visible) override;
+
+  private:
+    std::array<std::vector<std::string>, 4> items_; // by ListBox
+};
+
+} // namespace koravel

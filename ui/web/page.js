@@ -1,0 +1,45 @@
+// Starts the program and wires the window's events to its handlers.
+(async () => {
+  'use strict';
+  const root = document.documentElement;
+  const byId = (id) => document.getElementById(id);
+  const frm = byId('frmMain');
+
+  // Without the File System Access API the patched image leaves as a download.
+  byId('saveNote').hidden = typeof window.showOpenFilePicker === 'function';
+
+  const koravel = await createKoravel();
+
+  // A command runs to its end before anything else on the page can be used:
+  // the window takes no input while a picker, a file operation or a message
+  // box is pending, and a second click while busy does nothing.
+  let busy = false;
+  async function run(command) {
+    if (busy) {
+      return;
+    }
+    busy = true;
+    root.dataset.state = 'busy';
+    const focused = document.activeElement;
+    frm.inert = true;
+    try {
+      await koravel.ccall(command, null, [], [], {async: true});
+    } catch (e) {
+      console.error(e);
+    } finally {
+      frm.inert = false;
+      if (focused && frm.contains(focused)) {
+        focused.focus({preventScroll: true});
+      }
+      busy = false;
+      root.dataset.state = 'ready';
+    }
+  }
+
+  byId('cmdFlash').addEventListener('click', () => run('koravel_cmdFlash_Click'));
+  byId('cmdPatch').addEventListener('click', () => run('koravel_cmdPatch_Click'));
+  byId('cboPatch1').addEventListener('change', () => busy || koravel._koravel_cboPatch1_Click());
+  byId('cboPatch4').addEventListener('change', () => busy || koravel._koravel_cboPatch4_Click());
+
+  root.dataset.state = 'ready';
+})();

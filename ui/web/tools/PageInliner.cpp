@@ -1,0 +1,173 @@
+// Makes the one-file page: copies a template, putting in place of each
+// {{KEY}} the text of a file or a data: URL of a picture.
+//
+//   koravel_page_inliner TEMPLATE OUTPUT KEY=text:FILE KEY=bmp:FILE KEY=png:FILE ...
+//
+// text: the file as it is (a script must not hold "</script");
+// bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL.
+//
+// {{SCRIPT_HASHES}} and {{STYLE_HASHES}} become the SHA-256 sources of the
+// finished page's inline <script> and <style> blocks, for its
+// Content-Security-Policy: the browser runs those blocks and nothing else.
+#include "BmpToPng.h"
+#include "Sha256.h"
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using koravel::web_tools::BmpToPng;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    const std::string text = ReadText(path);
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+std::string Base64(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const std::uint32_t n = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+        out += {digits[n >> 18], digits[n >> 12 & 63], digits[n >> 6 & 63], digits[n & 63]};
+    }
+    if (i + 1 == bytes.size()) {
+        const std::uint32_t n = bytes[i] << 16;
+        out += {digits[n >> 18], digits[n >> 12 & 63], '=', '='};
+    } else if (i + 2 == bytes.size()) {
+        const std::uint32_t n = bytes[i] << 16 | bytes[i + 1] << 8;
+        out += {digits[n >> 18], digits[n >> 12 & 63], digits[n >> 6 & 63], '='};
+    }
+    return out;
+}
+
+std::string Base64(const std::array<std::uint8_t, 32>& digest) {
+    return Base64(std::vector<std::uint8_t>(digest.begin(), digest.end()));
+}
+
+// "'sha256-...'" for the text of each <tag>...</tag> block, blank-separated.
+std::string HashSources(const std::string& page, const std::string& tag) {
+    const std::string open = "<" + tag + ">";
+    const std::string close = "</" + tag + ">";
+    std::string sources;
+    for (auto at = page.find(open); at != std::string::npos; at = page.find(open, at)) {
+        const auto start = at + open.size();
+        const auto stop = page.find(close, start);
+        if (stop == std::string::npos) {
+            throw std::runtime_error("unclosed " + open);
+        }
+        sources +=
+            (sources.empty() ? "'sha256-" : " 'sha256-") +
+            Base64(koravel::web_tools::Sha256(std::string_view(page).substr(start, stop - start))) +
+            "'";
+        at = stop;
+    }
+    return sources;
+}
+
+std::string Value(const std::string& spec) {
+    const auto colon = spec.find(':');
+    if (colon == std::string::npos) {
+        throw std::runtime_error("no kind in " + spec);
+    }
+    const std::string kind = spec.substr(0, colon);
+    const std::string path = spec.substr(colon + 1);
+    if (kind == "text") {
+        std::string text = ReadText(path);
+        if (text.find("</script") != std::string::npos) {
+            throw std::runtime_error(path + " would end its <script> early");
+        }
+        return text;
+    }
+    if (kind == "bmp") {
+        return "data:image/png;base64," + Base64(BmpToPng(ReadBytes(path)));
+    }
+    if (kind == "png") {
+        return "data:image/png;base64," + Base64(ReadBytes(path));
+    }
+    throw std::runtime_error("unknown kind " + kind);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        if (argc < 3) {
+            throw std::runtime_error(
+                "usage: koravel_page_inliner TEMPLATE OUTPUT KEY=kind:FILE...");
+        }
+        // Filled in once the page is whole.
+        const std::string scriptHashes = "{{SCRIPT_HASHES}}";
+        const std::string styleHashes = "{{STYLE_HASHES}}";
+        std::map<std::string, std::string> values{{scriptHashes, scriptHashes},
+                                                  {styleHashes, styleHashes}};
+        for (int i = 3; i < argc; ++i) {
+            const std::string arg = argv[i];
+            const auto equals = arg.find('=');
+            if (equals == std::string::npos) {
+                throw std::runtime_error("expected KEY=kind:FILE, got " + arg);
+            }
+            values["{{" + arg.substr(0, equals) + "}}"] = Value(arg.substr(equals + 1));
+        }
+
+        // One pass from left to right: inlined texts are never searched again.
+        const std::string page = ReadText(argv[1]);
+        std::string out;
+        std::size_t at = 0;
+        while (at < page.size()) {
+            const auto open = page.find("{{", at);
+            if (open == std::string::npos) {
+                out.append(page, at, std::string::npos);
+                break;
+            }
+            const auto close = page.find("}}", open);
+            if (close == std::string::npos) {
+                throw std::runtime_error("unclosed {{ in the template");
+            }
+            const std::string key = page.substr(open, close + 2 - open);
+            const auto found = values.find(key);
+            if (found == values.end()) {
+                throw std::runtime_error("nothing given for " + key);
+            }
+            out.append(page, at, open - at);
+            out += found->second;
+            at = close + 2;
+        }
+
+        for (const auto& [marker, tag] : {std::pair{scriptHashes, std::string("script")},
+                                          std::pair{styleHashes, std::string("style")}}) {
+            const auto at = out.find(marker);
+            if (at != std::string::npos) {
+                out.replace(at, marker.size(), HashSources(out, tag));
+            }
+        }
+
+        std::ofstream file(argv[2], std::ios::binary | std::ios::trunc);
+        file << out;
+        if (!file) {
+            throw std::runtime_error(std::string("cannot write ") + argv[2]);
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "koravel_page_inliner: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
