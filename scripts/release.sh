@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds every download of this commit into dist/, from scratch, and the
+# SHA256SUMS over them: the Debian package, the Windows zip and installer,
+# and the web page when the project has one. Two runs of the same commit give
+# the same bytes, wherever the checkout lies and whoever runs it: every time
+# inside is the last commit's (SOURCE_DATE_EPOCH), and no build path is.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+bash scripts/deps.sh windows
+
+if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) || {
+        echo "release.sh needs a git checkout (its times are the last commit's), or SOURCE_DATE_EPOCH set" >&2
+        exit 1
+    }
+fi
+if [[ -n $(git status --porcelain 2>/dev/null) ]]; then
+    echo "Note: the checkout has changes that are not committed; they go into the downloads." >&2
+fi
+export SOURCE_DATE_EPOCH
+# Zip and the installer keep local times; sort orders and messages are fixed.
+export TZ=UTC LC_ALL=C.UTF-8
+umask 022
+
+rm -rf build/release-linux build/release-windows dist
+mkdir -p dist
+
+cmake --preset release-linux
+cmake --build --preset release-linux
+cpack --config build/release-linux/CPackConfig.cmake -B build/release-linux/package
+# The one version, as the configured build has it from CMakeLists.txt.
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/release-linux/CPackConfig.cmake)
+[[ -n $version ]] || {
+    echo "no CPACK_PACKAGE_VERSION in build/release-linux/CPackConfig.cmake" >&2
+    exit 1
+}
+cp build/release-linux/package/"koravel_${version}_amd64.deb" dist/
+
+cmake --preset release-windows
+cmake --build --preset release-windows
+cp build/release-windows/package/"Koravel-$version-win64.zip" \
+    build/release-windows/package/"Koravel-$version-win64-setup.exe" dist/
+
+if [[ -f scripts/build-web.sh ]]; then
+    bash scripts/build-web.sh
+    cp build/web/koravel.html "dist/koravel-$version.html"
+else
+    echo "Note: no scripts/build-web.sh in this checkout, so no web page in dist/."
+fi
+
+(cd dist && sha256sum -- * >SHA256SUMS)
+touch -d "@$SOURCE_DATE_EPOCH" dist/*
+echo "Built in $(pwd)/dist (times of $(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC')):"
+cat dist/SHA256SUMS
