@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every download of this commit into dist/, from scratch, and the
 # SHA256SUMS over them: the Debian package, the Windows zip and installer,
-# and the web page when the project has one. Two runs of the same commit give
+# and the web page when the project has one (also left as the site
+# build/release-site/index.html). Two runs of the same commit give
 # the same bytes, wherever the checkout lies and whoever runs it: every time
 # inside is the last commit's (SOURCE_DATE_EPOCH), and no build path is.
 set -euo pipefail
@@ -24,18 +25,24 @@ export SOURCE_DATE_EPOCH
 export TZ=UTC LC_ALL=C.UTF-8
 umask 022
 
-rm -rf build/release-linux build/release-windows dist
+rm -rf build/release-linux build/release-windows build/release-site dist
 mkdir -p dist
 
 cmake --preset release-linux
-cmake --build --preset release-linux
-cpack --config build/release-linux/CPackConfig.cmake -B build/release-linux/package
 # The one version, as the configured build has it from CMakeLists.txt.
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' build/release-linux/CPackConfig.cmake)
 [[ -n $version ]] || {
     echo "no CPACK_PACKAGE_VERSION in build/release-linux/CPackConfig.cmake" >&2
     exit 1
 }
+# A release from a version tag (the CI workflow names it) must be that version.
+if [[ -n ${KORAVEL_RELEASE_TAG:-} && $KORAVEL_RELEASE_TAG != "v$version" ]]; then
+    echo "The tag $KORAVEL_RELEASE_TAG is not this version's, v$version (CMakeLists.txt)." >&2
+    exit 1
+fi
+
+cmake --build --preset release-linux
+cpack --config build/release-linux/CPackConfig.cmake -B build/release-linux/package
 cp build/release-linux/package/"koravel_${version}_amd64.deb" dist/
 
 cmake --preset release-windows
@@ -46,6 +53,8 @@ cp build/release-windows/package/"Koravel-$version-win64.zip" \
 if [[ -f scripts/build-web.sh ]]; then
     bash scripts/build-web.sh
     cp build/web/koravel.html "dist/koravel-$version.html"
+    mkdir -p build/release-site
+    cp build/web/koravel.html build/release-site/index.html
 else
     echo "Note: no scripts/build-web.sh in this checkout, so no web page in dist/."
 fi
