@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds every download of this commit into dist/, from scratch, and the
 # SHA256SUMS over them: the Debian package, the Windows zip and installer,
-# and the web page when the project has one (also left as the site
-# build/release-site/index.html). Two runs of the same commit give
-# the same bytes, wherever the checkout lies and whoever runs it: every time
-# inside is the last commit's (SOURCE_DATE_EPOCH), and no build path is.
+# the web page when the project has one (also left as the site
+# build/release-site/index.html), and a note of the commit and the tools'
+# versions. Two runs of the same commit with the same tools give the same
+# bytes, wherever the checkout lies and whoever runs it: every time inside
+# is the last commit's (SOURCE_DATE_EPOCH), and no build path is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,6 +59,20 @@ if [[ -f scripts/build-web.sh ]]; then
 else
     echo "Note: no scripts/build-web.sh in this checkout, so no web page in dist/."
 fi
+
+# What a rebuild needs to give the same bytes: the commit, and the Debian
+# packages whose versions the bytes depend on.
+tools=(gcc-12 g++-12 libstdc++-12-dev libc6-dev binutils cmake dpkg-dev gzip
+    qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime
+    mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 nsis nsis-common zip)
+[[ ! -f dist/koravel-$version.html ]] || tools+=(emscripten)
+{
+    echo "Koravel $version downloads, built by scripts/release.sh"
+    echo "Commit: $(git rev-parse HEAD 2>/dev/null || echo unknown)"
+    echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC'))"
+    echo "Debian 12 packages:"
+    dpkg-query -W -f '  ${Package} ${Version}\n' "${tools[@]}" 2>/dev/null | LC_ALL=C sort || true
+} >"dist/koravel-$version-buildinfo.txt"
 
 (cd dist && sha256sum -- * >SHA256SUMS)
 touch -d "@$SOURCE_DATE_EPOCH" dist/*
