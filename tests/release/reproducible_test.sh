@@ -53,7 +53,7 @@ for dist in "$one/dist" "$two/dist"; do
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$dist does not match its SHA256SUMS"
 done
 names=$(awk '{ print $2 }' "$one/dist/SHA256SUMS")
-for want in '_amd64\.deb' '-win64\.zip' '-win64-setup\.exe'; do
+for want in '_amd64\.deb' '-win64\.zip' '-win64-setup\.exe' '-buildinfo\.txt'; do
     grep -Eq -- "$want\$" <<<"$names" || fail "SHA256SUMS lists no *$want: $names"
 done
 if [[ -f $root/scripts/build-web.sh ]]; then
