@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs scripts/release.sh in two clean clones of HEAD, in different folders,
 # and checks that the downloads are the same bytes. The second run changes
-# what must not matter: a folder with a space and a non-ASCII letter in its
-# name, other times on the checked-out files, umask 077, another time zone and
-# locale. On a difference, says which bytes differ. Then checks that the
+# what must not matter: a folder of another length, with a non-ASCII letter
+# in its name, other times on the checked-out files, umask 077, another time
+# zone and locale. On a difference, says which bytes differ. Then checks that the
 # downloads install and start (downloads_test.sh).
 # Only committed work is built: commit first.
 # Usage: bash tests/release/reproducible_test.sh
@@ -20,7 +20,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/koravel-release-XXXXXX")
 chmod 755 "$work"
 trap 'rm -rf "$work"' EXIT
 one=$work/one
-two="$work/tw o/é"
+two="$work/second-é"
 
 commit=$(git -C "$root" rev-parse HEAD)
 if [[ -n $(git -C "$root" status --porcelain) ]]; then
