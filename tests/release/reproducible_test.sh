@@ -40,7 +40,7 @@ echo "  took $((SECONDS - start)) s"
 echo "Release build 2 in $two"
 start=$SECONDS
 find "$two" -path "$two/.git" -prune -o -type f -exec touch -d '2001-02-03 04:05:06' {} +
-(cd "$two" && umask 077 && TZ=Pacific/Kiritimati LANG=C LC_ALL= bash scripts/release.sh) \
+(cd "$two" && umask 077 && TZ=Pacific/Kiritimati LANG=C.UTF-8 bash scripts/release.sh) \
     >"$work/two.log" 2>&1 || {
     tail -n 40 "$work/two.log" >&2
     fail "scripts/release.sh failed in $two"
