@@ -19,7 +19,7 @@ windows=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 fonts-wine
     xvfb xauth xdotool x11-utils imagemagick
-    nsis unzip
+    nsis zip unzip
 )
 
 web=(

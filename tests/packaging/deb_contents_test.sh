@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build tree and checks what it holds and
 # declares, without installing it.
-# Usage: deb_contents_test.sh BUILD_DIR
+# Usage: deb_contents_test.sh BUILD_DIR|DEB
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 

@@ -2,7 +2,7 @@
 # Installs the Debian package with apt, starts the installed program on an X
 # display, waits for its window, then removes the package and checks that its
 # files are gone. Needs root and apt; exits 77 (skipped) without them.
-# Usage: deb_install_test.sh BUILD_DIR WINDOW_TITLE
+# Usage: deb_install_test.sh BUILD_DIR|DEB WINDOW_TITLE
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 build=$1

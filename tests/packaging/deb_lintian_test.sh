@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build tree and runs lintian on it. Any
 # error or warning fails the test; infos and pedantic notes are only shown.
-# Usage: deb_lintian_test.sh BUILD_DIR
+# Usage: deb_lintian_test.sh BUILD_DIR|DEB
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The portable zip: exactly Koravel.exe, LICENSE.txt and README.txt, the exe
-# the build made, the texts with Windows line ends and the fixed time stamp;
+# the build made, the texts with Windows line ends, each entry with the
+# build's fixed time (EPOCH, in seconds) and no extra fields;
 # the Koravel.exe unpacked from it starts under Wine and shows its window.
 # Runs in the shared test prefix ($WINEPREFIX), whose wineserver
 # scripts/ctest-wine.sh has already started.
-# Usage: zip_test.sh ZIP EXE VERSION TITLE WORK_DIR
+# Usage: zip_test.sh ZIP EXE VERSION TITLE WORK_DIR EPOCH
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
@@ -14,6 +15,7 @@ exe=$2
 version=$3
 title=$4
 work=$5/zip-test
+epoch=$6
 source "$root/scripts/wine-env.sh"
 
 [[ -f $zip ]] || fail "no $zip; build it with: cmake --build --preset windows"
@@ -31,9 +33,13 @@ trap 'exit 130' INT TERM
 names=$(unzip -Z1 "$zip") || fail "unzip cannot list $zip"
 [[ $names == $'Koravel.exe\nLICENSE.txt\nREADME.txt' ]] ||
     fail "the zip holds: $(echo "$names" | tr '\n' ' ')"
-# Each entry has the build's fixed time (zip keeps local time; read it in UTC).
+# Each entry has the build's fixed time (zip keeps local time; read it in UTC),
+# and no extra field, which would hold the times and owner of the build's files.
 times=$(TZ=UTC unzip -Z -T "$zip" | awk '/^-/ { print $7 }' | sort -u)
-[[ $times == 20260101.000000 ]] || fail "the entries' times are $times, not 2026-01-01 00:00 UTC"
+want=$(date -u -d "@$epoch" +%Y%m%d.%H%M%S)
+[[ $times == "$want" ]] || fail "the entries' times are $times, not $want (UTC)"
+extras=$(unzip -Zv "$zip" | sed -n 's/^ *length of extra field: *\([0-9]*\) bytes$/\1/p' | sort -u)
+[[ $extras == 0 ]] || fail "entries have extra fields of ${extras//$'\n'/ } bytes"
 
 unzip -q "$zip" -d "$work/unpacked" || fail "unzip $zip failed"
 cmp -s "$exe" "$work/unpacked/Koravel.exe" || fail "the zip's Koravel.exe is not the built one"
