@@ -1,6 +1,6 @@
-// The window's pictures and its icon are read with Qt's own BMP and PNG
-// readers, so starting the program loads no image-format plugin: each one that
-// Qt loads to ask whether it reads the file costs start-up time and memory.
+// The window's pictures and its icon are read with Qt's own BMP reader, so
+// starting the program loads no image-format plugin: each one that Qt loads
+// to ask whether it reads "bmp" costs start-up time and memory.
 
 #include "ui/qt/KoravelApp.h"
 

@@ -5,12 +5,11 @@
 
 namespace koravel {
 
-// A picture built into the program, read with Qt's own reader for its format
-// (BMP or PNG), named outright: left to guess, Qt would load every
-// image-format plugin to ask whether it reads the file before falling back to
-// its own reader.
-inline QPixmap BuiltInPicture(const QString& resource, const char* format = "bmp") {
-    QImageReader reader(resource, format);
+// A BMP picture built into the program. Read with Qt's own BMP reader, named
+// outright: left to guess, Qt would load every image-format plugin to ask
+// whether it reads "bmp" before falling back to its own reader.
+inline QPixmap BuiltInPicture(const QString& resource) {
+    QImageReader reader(resource, "bmp");
     reader.setAutoDetectImageFormat(false);
     return QPixmap::fromImage(reader.read());
 }

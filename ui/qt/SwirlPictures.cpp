@@ -96,11 +96,9 @@ QIcon KoravelIcon(qreal devicePixelRatio) {
     QList<QPixmap> drawings;
     for (int size : {16, 32}) {
         const int pixels = qRound(size * scale);
-        drawings.append(
-            pixels == 32
-                ? BuiltInPicture(QStringLiteral(":/assets/swirl_icon.bmp"))
-                : BuiltInPicture(QStringLiteral(":/assets/hicolor/%1x%1/koravel.png").arg(pixels),
-                                 "png"));
+        drawings.append(BuiltInPicture(
+            pixels == 32 ? QStringLiteral(":/assets/swirl_icon.bmp")
+                         : QStringLiteral(":/assets/swirl_icon_%1.bmp").arg(pixels)));
     }
     return QIcon(new WindowIconEngine(std::move(drawings), scale));
 }

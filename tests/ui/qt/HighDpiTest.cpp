@@ -120,21 +120,18 @@ class HighDpiTest : public QObject {
         KoravelApp app;
         app.Window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&app.Window()));
-        // 16 and 32 pixels at 96 dpi; the 32-pixel drawing is the program's own.
+        // 16 and 32 pixels at 96 dpi.
         const QList<int> sizes{qRound(16 * ExpectedScale()), qRound(32 * ExpectedScale())};
         const QList<QImage> icons = WindowManagerIcons(app.Window());
         QCOMPARE(icons.size(), 2);
         for (const QImage& icon : icons) {
             const int size = icon.width();
             QVERIFY2(sizes.contains(size), qPrintable(QStringLiteral("icon of %1 px").arg(size)));
-            // Compared premultiplied, as pixmaps hold them: the transparent
-            // drawings' edges come back from a pixmap a unit off.
             const QImage drawing =
-                size == 32 ? Drawing(QStringLiteral(":/assets/swirl_icon.bmp"), "bmp",
-                                     QImage::Format_ARGB32_Premultiplied)
-                           : Drawing(QStringLiteral(":/assets/hicolor/%1x%1/koravel.png").arg(size),
-                                     "png", QImage::Format_ARGB32_Premultiplied);
-            QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32_Premultiplied), drawing);
+                Drawing(size == 32 ? QStringLiteral(":/assets/swirl_icon.bmp")
+                                   : QStringLiteral(":/assets/swirl_icon_%1.bmp").arg(size),
+                        "bmp", QImage::Format_ARGB32);
+            QCOMPARE(icon, drawing);
         }
         QVERIFY(icons[0].width() != icons[1].width());
     }
