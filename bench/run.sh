@@ -38,7 +38,10 @@ if ! {
 fi
 
 # A screen of our own; Xvfb picks a free display number and tells it on fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: left to reset whenever its last client leaves, as between two
+# runs, the server refuses some of the connections that come meanwhile.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+    2>"$work/xvfb.log" &
 xvfb=$!
 for _ in $(seq 200); do
     [[ -s $work/display ]] && break
