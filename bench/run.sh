@@ -47,7 +47,10 @@ if [[ -n $filesOnly ]]; then
 fi
 
 # A screen of our own; Xvfb picks a free display number and tells it on fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: left to reset whenever its last client leaves, as between two
+# runs, the server refuses some of the connections that come meanwhile.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+    2>"$work/xvfb.log" &
 xvfb=$!
 for _ in $(seq 200); do
     [[ -s $work/display ]] && break
@@ -87,6 +90,9 @@ column() { cut -d' ' -f"$1" "$work/$2" | median; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 kMs=$(column 1 koravel) kCpu=$(column 2 koravel) kRss=$(column 3 koravel)
 fMs=$(column 1 floor) fCpu=$(column 2 floor) fRss=$(column 3 floor)
+# Each round's two runs meet the same load: the median of their ratios moves
+# less with the machine than the ratio of the medians.
+paired() { paste -d' ' "$work/koravel" "$work/floor" | awk -v c="$1" '{ printf "%.4f\n", $c / $(c + 3) }' | median; }
 
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)," \
     "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), Linux $(uname -r)," \
@@ -98,6 +104,7 @@ printf '%-18s %10.1f %10.1f %10.0f\n' koravel "$kMs" "$kCpu" "$kRss"
 printf '%-18s %10.1f %10.1f %10.0f\n' 'floor (bare Qt)' "$fMs" "$fCpu" "$fRss"
 printf '%-18s %10s %10s %10s\n' 'koravel / floor' "$(ratio "$kMs" "$fMs")" \
     "$(ratio "$kCpu" "$fCpu")" "$(ratio "$kRss" "$fRss")"
+printf '%-18s %10.3f %10.3f %10.3f\n' 'median per round' "$(paired 1)" "$(paired 2)" "$(paired 3)"
 echo
 echo "Select and Patch through the handlers and the real file layer"
 "$build/bench/koravel_file_bench" "$fileRuns"

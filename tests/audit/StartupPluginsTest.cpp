@@ -1,9 +1,8 @@
-// The window's pictures and the program's icon are read with Qt's own BMP
-// reader, so building the window loads no image-format plugin: each one that
-// Qt loads to ask whether it reads BMP costs start-up time and memory.
+// The window's pictures and its icon are read with Qt's own BMP reader, so
+// starting the program loads no image-format plugin: each one that Qt loads
+// to ask whether it reads "bmp" costs start-up time and memory.
 
-#include "ui/qt/BuiltInPicture.h"
-#include "ui/qt/frmMain.h"
+#include "ui/qt/KoravelApp.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -41,10 +40,11 @@ TEST(StartupPlugins, TheWindowAndTheIconLoadNoImageFormatPlugin) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
 
-    const QPixmap icon = BuiltInPicture(QStringLiteral(":/assets/swirl_icon.bmp"));
-    frmMain window;
-    EXPECT_FALSE(icon.isNull());
+    KoravelApp koravel; // the window with its icon, after Form_Load
+    const frmMain& window = koravel.Window();
     EXPECT_EQ(window.Picture(PictureBox::picPatchRed)->pixmap().size(), QSize(150, 116));
+    EXPECT_EQ(window.windowIcon().pixmap(QSize(16, 16), 1.0).size(), QSize(16, 16));
+    EXPECT_EQ(window.windowIcon().pixmap(QSize(32, 32), 1.0).size(), QSize(32, 32));
     EXPECT_EQ(LoadedImagePlugins(), "");
 
     // The check itself can fail: left to guess the format, Qt loads the plugins.

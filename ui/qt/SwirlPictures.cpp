@@ -3,7 +3,11 @@
 #include "ui/PictureDrawings.h"
 #include "ui/qt/BuiltInPicture.h"
 
+#include <QIconEngine>
+#include <QPainter>
+
 #include <array>
+#include <utility>
 
 namespace koravel {
 namespace {
@@ -20,6 +24,54 @@ QString BaseName(PictureBox picture) {
     return QStringLiteral(":/assets/swirl_red");
 }
 
+// The window icon's drawings for one screen scale, smallest first, each handed
+// out at its own pixel size. Qt gives X the icon as pixmap(size) at the device
+// pixel ratio for each available size, so the sizes offered are the drawings'
+// sizes in logical pixels (Qt's own pixmap engine offers the pixel sizes, which
+// are then scaled once more).
+class WindowIconEngine final : public QIconEngine {
+  public:
+    WindowIconEngine(QList<QPixmap> drawings, qreal scale)
+        : drawings_(std::move(drawings)), scale_(scale) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        painter->drawPixmap(rect, Drawing(rect.size() * painter->device()->devicePixelRatioF()));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override { return Drawing(size); }
+    // Qt asks for the size in device pixels already.
+    QPixmap scaledPixmap(const QSize& pixels, QIcon::Mode, QIcon::State, qreal) override {
+        return Drawing(pixels);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        return drawings_.isEmpty() ? QSize() : drawings_.last().size().boundedTo(size);
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        QList<QSize> sizes;
+        for (const QPixmap& drawing : drawings_) {
+            sizes.append((QSizeF(drawing.size()) / scale_).toSize());
+        }
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new WindowIconEngine(drawings_, scale_); }
+
+  private:
+    // The drawing of that many pixels, else the next larger one scaled down,
+    // else the largest: never larger than asked.
+    QPixmap Drawing(QSize pixels) const {
+        for (const QPixmap& drawing : drawings_) {
+            if (drawing.width() >= pixels.width()) {
+                return drawing.size() == pixels
+                           ? drawing
+                           : drawing.scaled(pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            }
+        }
+        return drawings_.isEmpty() ? QPixmap() : drawings_.last();
+    }
+
+    QList<QPixmap> drawings_;
+    qreal scale_;
+};
+
 } // namespace
 
 qreal PictureScale(qreal devicePixelRatio) {
@@ -35,15 +87,20 @@ QPixmap SwirlPicture(PictureBox picture, qreal devicePixelRatio) {
     return pixmap;
 }
 
-QIcon KoravelIcon() {
-    // The 32 x 32 swirl icon of the program, and the desktop's drawings of it
-    // at the other sizes; each is read only when it is asked for.
-    QIcon icon(BuiltInPicture(QStringLiteral(":/assets/swirl_icon.bmp")));
-    for (int size : {16, 24, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/assets/hicolor/%1x%1/koravel.png").arg(size),
-                     QSize(size, size));
+QIcon KoravelIcon(qreal devicePixelRatio) {
+    // What a window manager draws from the window's own icon: title bars (16
+    // pixels at 96 dpi) and task lists (32), so those two sizes at the
+    // pictures' scale for this screen. Menus, docks and switchers show the
+    // installed themed icons, matched to the window through its class.
+    const qreal scale = PictureScale(devicePixelRatio);
+    QList<QPixmap> drawings;
+    for (int size : {16, 32}) {
+        const int pixels = qRound(size * scale);
+        drawings.append(BuiltInPicture(
+            pixels == 32 ? QStringLiteral(":/assets/swirl_icon.bmp")
+                         : QStringLiteral(":/assets/swirl_icon_%1.bmp").arg(pixels)));
     }
-    return icon;
+    return QIcon(new WindowIconEngine(std::move(drawings), scale));
 }
 
 } // namespace koravel

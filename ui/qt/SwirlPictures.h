@@ -14,7 +14,8 @@ QPixmap SwirlPicture(PictureBox picture, qreal devicePixelRatio);
 // The drawing's scale that SwirlPicture takes for a device pixel ratio.
 qreal PictureScale(qreal devicePixelRatio);
 
-// The window and application icon at every size the desktop may ask for.
-QIcon KoravelIcon();
+// The window's icon for a screen of the given device pixel ratio: the
+// drawings at 16 and 32 pixels times PictureScale.
+QIcon KoravelIcon(qreal devicePixelRatio);
 
 } // namespace koravel

@@ -45,10 +45,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
     return button;
 }
 
-QLabel* MakePicture(QWidget* parent, const char* name, PictureBox which, const char* description) {
-    auto* picture = new QLabel(parent);
+QLabel* MakePicture(QWidget* parent, const char* name, const char* description) {
+    auto* picture = new QLabel(parent); // its drawing is read when it is first shown
     picture->setObjectName(QLatin1String(name));
-    picture->setPixmap(SwirlPicture(which, parent->devicePixelRatioF()));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setLineWidth(2);
     picture->setFocusPolicy(Qt::StrongFocus); // picture boxes take focus, show no mark
@@ -66,9 +65,10 @@ frmMain::frmMain(QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Koravel v0.3"));
     setFixedSize(250, 281);
+    UseIconForScreen();
 
-    // Created in declaration order; each picture starts hidden until the preview
-    // rule shows one.
+    // Created in declaration order; each picture starts hidden and without its
+    // drawing until the preview rule shows it.
     cboPatch4 =
         MakeList(this, "cboPatch4", SwirlTexts(), "Swirl colour",
                  "The colour of the swirl the console shows at start-up", {128, 168, 113, 21});
@@ -89,12 +89,12 @@ frmMain::frmMain(QWidget* parent)
     txtFlash->setAccessibleDescription(
         QStringLiteral("The flash image file that Patch writes the settings into"));
     txtFlash->setGeometry(8, 136, 185, 21);
-    picPatchBlack = MakePicture(this, "picPatchBlack", PictureBox::picPatchBlack,
-                                "Black swirl: the console starts with the black swirl");
-    picPatchRed = MakePicture(this, "picPatchRed", PictureBox::picPatchRed,
-                              "Red swirl: the console starts with the red swirl");
-    picPatchBlue = MakePicture(this, "picPatchBlue", PictureBox::picPatchBlue,
-                               "Blue swirl: the console starts with the blue swirl");
+    picPatchBlack =
+        MakePicture(this, "picPatchBlack", "Black swirl: the console starts with the black swirl");
+    picPatchRed =
+        MakePicture(this, "picPatchRed", "Red swirl: the console starts with the red swirl");
+    picPatchBlue =
+        MakePicture(this, "picPatchBlue", "Blue swirl: the console starts with the blue swirl");
     for (QLabel* picture : {picPatchBlack, picPatchRed, picPatchBlue}) {
         picture->setVisible(false);
     }
@@ -128,13 +128,29 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::UsePicturesForScreen() {
-    const qreal ratio = devicePixelRatioF();
+    // Hidden pictures get the drawing for their screen when they are shown.
     for (PictureBox which :
          {PictureBox::picPatchRed, PictureBox::picPatchBlue, PictureBox::picPatchBlack}) {
-        QLabel* picture = Picture(which);
-        if (picture->pixmap().devicePixelRatio() != PictureScale(ratio)) {
-            picture->setPixmap(SwirlPicture(which, ratio));
+        if (Picture(which)->isVisibleTo(this)) {
+            UseDrawingForScreen(which);
         }
+    }
+    UseIconForScreen();
+}
+
+void frmMain::UseDrawingForScreen(PictureBox which) {
+    QLabel* picture = Picture(which);
+    const qreal ratio = devicePixelRatioF();
+    if (picture->pixmap().isNull() || picture->pixmap().devicePixelRatio() != PictureScale(ratio)) {
+        picture->setPixmap(SwirlPicture(which, ratio));
+    }
+}
+
+void frmMain::UseIconForScreen() {
+    const qreal scale = PictureScale(devicePixelRatioF());
+    if (scale != iconScale_) {
+        iconScale_ = scale;
+        setWindowIcon(KoravelIcon(scale));
     }
 }
 
@@ -173,6 +189,9 @@ void frmMain::SetListText(ListBox list, const std::string& text) {
 }
 
 void frmMain::SetPictureVisible(PictureBox picture, bool visible) {
+    if (visible) {
+        UseDrawingForScreen(picture);
+    }
     Picture(picture)->setVisible(visible);
 }
 

@@ -40,9 +40,13 @@ class frmMain : public QWidget, public FormView {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The drawings and the window icon that suit the window's screen.
     void UsePicturesForScreen();
+    void UseDrawingForScreen(PictureBox which);
+    void UseIconForScreen();
 
     bool watchingScreen_ = false;
+    qreal iconScale_ = 0; // the scale of the window icon's drawings, 0 until it has one
     QList<QWidget*> focusOrder_;
     QComboBox* cboPatch4;
     QComboBox* cboPatch3;

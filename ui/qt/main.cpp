@@ -1,5 +1,4 @@
 #include "ui/qt/KoravelApp.h"
-#include "ui/qt/SwirlPictures.h"
 
 #include <QApplication>
 
@@ -8,7 +7,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Koravel"));
     QApplication::setApplicationVersion(QStringLiteral("0.3"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.koravel.Koravel"));
-    QApplication::setWindowIcon(koravel::KoravelIcon());
 
     koravel::KoravelApp koravel;
     koravel.Window().CentreOnScreen();

@@ -93,10 +93,12 @@ class frmMainTest : public QObject {
         QVERIFY(!h.Control<QPushButton>("cmdPatch")->isDefault());
         QVERIFY(!h.Control<QPushButton>("cmdFlash")->autoDefault());
         QVERIFY(h.Control<QLineEdit>("txtFlash")->text().isEmpty());
-        for (const char* name : {"picPatchRed", "picPatchBlue", "picPatchBlack"}) {
-            QLabel* picture = h.Control<QLabel>(name);
-            QCOMPARE(picture->pixmap().size(), QSize(150, 116));
+        for (PictureBox which :
+             {PictureBox::picPatchRed, PictureBox::picPatchBlue, PictureBox::picPatchBlack}) {
+            QLabel* picture = h.window.Picture(which);
             QCOMPARE(picture->frameWidth(), 2);
+            h.window.SetPictureVisible(which, true); // read when first shown
+            QCOMPARE(picture->pixmap().size(), QSize(150, 116));
         }
     }
 
@@ -127,6 +129,23 @@ class frmMainTest : public QObject {
         QCOMPARE(h.Control<QComboBox>("cboPatch3")->currentText(), QStringLiteral("English"));
         QCOMPARE(h.Control<QComboBox>("cboPatch4")->currentText(), QStringLiteral("default swirl"));
         QCOMPARE(h.VisiblePictures(), std::vector<QWidget*>{h.Control<QWidget>("picPatchRed")});
+        // Only the shown picture has been read.
+        QCOMPARE(h.Control<QLabel>("picPatchRed")->pixmap().size(), QSize(150, 116));
+        QVERIFY(h.Control<QLabel>("picPatchBlue")->pixmap().isNull());
+        QVERIFY(h.Control<QLabel>("picPatchBlack")->pixmap().isNull());
+    }
+
+    void theWindowIconHoldsTheTitleBarAndTaskListDrawings() {
+        Harness h;
+        const QIcon icon = h.window.windowIcon();
+        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}}));
+        for (int size : {16, 32}) {
+            QCOMPARE(icon.pixmap(QSize(size, size), 1.0).size(), QSize(size, size));
+        }
+        // Never larger than asked, and the nearer drawing for sizes between.
+        QCOMPARE(icon.pixmap(QSize(24, 24), 1.0).size(), QSize(24, 24));
+        QCOMPARE(icon.pixmap(QSize(8, 8), 1.0).size(), QSize(8, 8));
+        QCOMPARE(icon.pixmap(QSize(64, 64), 1.0).size(), QSize(32, 32));
     }
 
     void focusMovesInTabIndexOrderSkippingHiddenPictures() {

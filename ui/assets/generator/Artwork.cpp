@@ -83,9 +83,9 @@ IndexedImage PalettedWindowPicture(Rgb swirl, double scale) {
     return image;
 }
 
-IndexedImage WindowIcon() {
-    const Coverage ink = Rasterise({SpiralStroke()}, kIconSize, kIconSize, SquareFit(kIconSize));
-    IndexedImage icon{kIconSize, kIconSize, {}, 256, ink.values};
+IndexedImage WindowIcon(int size) {
+    const Coverage ink = Rasterise({SpiralStroke()}, size, size, SquareFit(size));
+    IndexedImage icon{size, size, {}, 256, ink.values};
     for (int i = 0; i < 256; ++i)
         icon.palette[i] = Mix(kIconPaper, kIconInk, std::uint8_t(i));
     return icon;

@@ -33,8 +33,8 @@ RgbImage WindowPicture(Rgb swirl, double scale = 1.0);
 // and differ only in palette entries 1 to 127.
 IndexedImage PalettedWindowPicture(Rgb swirl, double scale = 1.0);
 
-// The swirl alone, 32 x 32, opaque; palette index = ink coverage.
-IndexedImage WindowIcon();
+// The swirl alone, `size` pixels square, opaque; palette index = ink coverage.
+IndexedImage WindowIcon(int size = kIconSize);
 
 // The red swirl alone on a transparent square of the given side.
 QImage DesktopIcon(int size);

@@ -70,6 +70,11 @@ int main(int argc, char** argv) {
     const IndexedImage icon = WindowIcon();
     ok &= WriteBytes(dir / "swirl_icon.bmp", EncodeBmp8(icon));
     ok &= WriteBytes(dir / "koravel.ico", EncodeIco8(icon));
+    // The same icon for title bars (16) and task lists (32) on screens at 1x,
+    // 1.5x and 2x, where the Qt window gives it to the window manager.
+    for (int size : {16, 24, 48, 64})
+        ok &= WriteBytes(dir / ("swirl_icon_" + std::to_string(size) + ".bmp"),
+                         EncodeBmp8(WindowIcon(size)));
 
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
