@@ -45,3 +45,13 @@ export function differingOffsets(a, b) {
 export function settingBytes(image) {
     return SETTING_OFFSETS.map((offset) => String.fromCharCode(image[offset])).join('');
 }
+
+// The image as Patch should leave it: codes "010" (region, language,
+// broadcast) in both copies, every other byte as it was.
+export function withSettings(image, codes) {
+    const patched = Buffer.from(image);
+    SETTING_OFFSETS.forEach((offset, i) => {
+        patched[offset] = codes.charCodeAt(i % 3);
+    });
+    return patched;
+}

@@ -86,7 +86,7 @@ export async function launchBrowser() {
 // turn) and, when asked, answers showOpenFilePicker with a file of the
 // origin-private file system, or takes the File System Access API away.
 function pageProbe(picker) {
-    const probe = { states: [], pickerCalls: [], permissionCalls: [], pick: null, refuse: null };
+    const probe = { states: [], opened: 0, closed: 0, pickerCalls: [], permissionCalls: [], pick: null, refuse: null };
     window.__koravel = probe;
     // Each record holds the value before its change, so the value after it is
     // the next record's old value (or, for the last, the current one).
@@ -97,6 +97,14 @@ function pageProbe(picker) {
             probe.states.push(next ? next.oldValue : record.target.getAttribute('data-state'));
         });
     }).observe(document, { subtree: true, attributes: true, attributeOldValue: true, attributeFilter: ['data-state'] });
+    // Message boxes shown and closed, one by one, even when one follows another at once.
+    new MutationObserver((records) => {
+        for (const record of records) {
+            if (record.target.id !== 'msgBox') continue;
+            if (record.oldValue === null) probe.opened++;
+            else probe.closed++;
+        }
+    }).observe(document, { subtree: true, attributes: true, attributeOldValue: true, attributeFilter: ['open'] });
 
     if (picker === 'download') {
         delete window.showOpenFilePicker;
@@ -276,22 +284,25 @@ export class KoravelPage {
             { timeout },
         );
         const messages = [];
+        const { closed } = await this.probe();
         for (;;) {
             const handle = await page.waitForFunction(
-                () =>
-                    document.getElementById('msgBox')?.open
+                (seen) =>
+                    document.getElementById('msgBox')?.open && window.__koravel.opened > seen
                         ? 'message'
                         : document.documentElement.dataset.state === 'ready'
                           ? 'ready'
                           : false,
-                null,
+                closed + messages.length,
                 { timeout, polling: 20 },
             );
             if ((await handle.jsonValue()) === 'ready') break;
             messages.push(await this.readMessage());
             if (close === 'click') await page.click('#msgOk');
             else await page.keyboard.press(close);
-            await page.waitForFunction(() => !document.getElementById('msgBox').open, null, { timeout });
+            await page.waitForFunction((count) => window.__koravel.closed >= count, closed + messages.length, {
+                timeout,
+            });
         }
         this.messages.push(...messages);
         return messages;
