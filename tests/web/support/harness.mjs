@@ -273,7 +273,7 @@ export class KoravelPage {
     // Clicks a command button (or runs an action) and answers every message
     // box it shows, in turn, with Enter, Escape or a click on OK, until the
     // page is ready again. Gives the messages in the order they came.
-    async run(action, { close = 'Enter', timeout = 15000 } = {}) {
+    async run(action, { close = 'Enter', timeout = 15000, onMessage = () => {} } = {}) {
         const page = this.page;
         const before = (await this.probe()).states.filter((s) => s === 'busy').length;
         if (typeof action === 'string') await page.click(action);
@@ -298,6 +298,7 @@ export class KoravelPage {
             );
             if ((await handle.jsonValue()) === 'ready') break;
             messages.push(await this.readMessage());
+            onMessage(messages.at(-1));
             if (close === 'click') await page.click('#msgOk');
             else await page.keyboard.press(close);
             await page.waitForFunction((count) => window.__koravel.closed >= count, closed + messages.length, {
