@@ -174,7 +174,8 @@ export class KoravelPage {
         page.on('pageerror', (error) => this.problems.push(`page error: ${error.message}`));
         page.on('console', (message) => {
             if (message.type() === 'error' || message.type() === 'warning') {
-                this.problems.push(`console ${message.type()}: ${message.text()}`);
+                const text = message.text();
+                this.problems.push(`console ${message.type()}: ${text.length > 240 ? `${text.slice(0, 160)}...${text.slice(-80)}` : text}`);
             }
         });
     }
