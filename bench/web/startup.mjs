@@ -127,8 +127,11 @@ const rows = [
     ['  navigation to response end', (r) => r.responseEnd],
     ['  navigation to DOM interactive', (r) => r.domInteractive],
     ['  navigation to DOMContentLoaded end', (r) => r.domContentLoaded],
-    ...spanNames.map((name) => [`  ${name} (sum)`, (r) => r.spans[name]?.total]),
-    ...spanNames.map((name) => [`  ${name} ended at`, (r) => r.spans[name]?.last]),
+    ...spanNames.flatMap((name) => [
+        [`  ${name}: first call at`, (r) => r.spans[name]?.first],
+        [`  ${name}: last end at`, (r) => r.spans[name]?.last],
+        [`  ${name}: time inside`, (r) => r.spans[name]?.total],
+    ]),
     ['  script run (CDP ScriptDuration)', (r) => r.script],
     ['  style (CDP RecalcStyleDuration)', (r) => r.style],
     ['  layout (CDP LayoutDuration)', (r) => r.layout],

@@ -238,6 +238,23 @@ describe('Select and Patch with the File System Access API', { skip: skipReason 
         }
     });
 
+    test('Select and Patch work from the keyboard alone', async () => {
+        const image = makeFlashImage('1', '1', '0');
+        const page = await open();
+        await page.writeFlash('flash.bin', image);
+        await page.answerPicker('flash.bin');
+        const keys = (...names) => names.reduce((done, name) => done.then(() => page.page.keyboard.press(name)), Promise.resolve());
+        await keys('Tab', 'Tab', 'Tab'); // the picture, the path box, Select
+        assert.deepEqual(await page.run(() => keys('Space')), []);
+        assert.equal((await page.state()).txtFlash, 'flash.bin');
+        // The box gives the focus back to Select; on to the region list, then Patch.
+        await keys('Tab', 'ArrowDown', 'Tab');
+        assert.equal(await page.page.evaluate(() => document.activeElement.id), 'cmdPatch');
+        assert.deepEqual(await page.run(() => keys('Enter')), [SUCCESS]);
+        assert.deepEqual(await page.readFlash('flash.bin'), withSettings(image, '210'));
+        await page.close();
+    });
+
     test('a message box is modal: the page cannot be used until it is closed', async () => {
         const page = await open();
         await page.page.click('#cmdPatch');

@@ -149,8 +149,9 @@ describe('the window in the page', { skip: skipReason }, () => {
             };
         }, Object.keys(GEOMETRY));
         assert.deepEqual(layout.client, [250, 281]);
-        assert.ok(Math.abs(layout.centre[0] - layout.viewport[0]) <= 1, `window centred across: ${layout.centre}`);
-        assert.ok(Math.abs(layout.centre[1] - layout.viewport[1]) <= 1, `window centred down: ${layout.centre}`);
+        // Centred, give or take the pixel or two that putting it on whole device pixels takes.
+        assert.ok(Math.abs(layout.centre[0] - layout.viewport[0]) <= 2, `window centred across: ${layout.centre}`);
+        assert.ok(Math.abs(layout.centre[1] - layout.viewport[1]) <= 2, `window centred down: ${layout.centre}`);
         for (const [id, expected] of Object.entries(GEOMETRY)) {
             assert.deepEqual(layout.boxes[id].map((v) => Math.round(v * 100) / 100), expected, id);
         }
