@@ -25,28 +25,34 @@ if ! cmp -s "$here/package-lock.json" "$stamp"; then
     cp "$here/package-lock.json" "$stamp"
 fi
 
-# Browsers write their profiles and downloads under $work/tmp and leave
-# their process ids in $work/pids (tests/web/support/harness.mjs).
+# Browsers write their profiles and downloads under $work/tmp, which names
+# them: whatever runs with a profile there was started by this run.
 work=$(mktemp -d)
-mkdir "$work/pids" "$work/tmp"
+mkdir "$work/tmp"
 runner=
+stop_browsers() {
+    local cmdline pid
+    for cmdline in /proc/[0-9]*/cmdline; do
+        pid=${cmdline#/proc/}
+        pid=${pid%/cmdline}
+        if grep -qaF -- "--user-data-dir=$work/tmp/" "$cmdline" 2>/dev/null; then
+            # Each browser leads its own process group, with its helpers in it.
+            kill -KILL -- "-$pid" 2>/dev/null || kill -KILL "$pid" 2>/dev/null || true
+        fi
+    done
+}
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
     if [[ -n $runner ]] && kill -0 "$runner" 2>/dev/null; then
         kill -TERM -- "-$runner" 2>/dev/null || true
-        sleep 1
+        for _ in 1 2 3 4 5 6 7 8 9 10; do
+            kill -0 "$runner" 2>/dev/null || break
+            sleep 0.2
+        done
         kill -KILL -- "-$runner" 2>/dev/null || true
     fi
-    local file pid
-    for file in "$work"/pids/*; do
-        [[ -e $file ]] || continue
-        pid=${file##*/}
-        # Only while that id is still one of our browsers (it leads its own group).
-        if grep -qa -- "$work/tmp" "/proc/$pid/cmdline" 2>/dev/null; then
-            kill -KILL -- "-$pid" 2>/dev/null || kill -KILL "$pid" 2>/dev/null || true
-        fi
-    done
+    stop_browsers
     rm -rf "$work"
     exit "$status"
 }
@@ -55,7 +61,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # Its own process group, so that the time-out ends all of it.
-KORAVEL_WEB_PIDS=$work/pids TMPDIR=$work/tmp setsid timeout --kill-after=10 "$limit" node "$@" &
+TMPDIR=$work/tmp setsid --wait timeout --kill-after=10 "$limit" node "$@" &
 runner=$!
 status=0
 wait "$runner" || status=$?

@@ -1,7 +1,7 @@
 // Serves a page on 127.0.0.1, drives it in headless Chromium and reads back
 // what it shows. One browser per test file; a fresh context per page.
 import { createServer } from 'node:http';
-import { existsSync, readFileSync, writeFileSync } from 'node:fs';
+import { existsSync, readFileSync } from 'node:fs';
 import { basename, dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -61,25 +61,10 @@ export async function servePage(file = PAGE) {
     };
 }
 
-// The browser's own process, so that the test script can end it on any path.
-async function notePid(browser) {
-    const folder = process.env.KORAVEL_WEB_PIDS;
-    if (!folder) return;
-    const session = await browser.newBrowserCDPSession();
-    try {
-        const { processInfo } = await session.send('SystemInfo.getProcessInfo');
-        for (const info of processInfo) {
-            if (info.type === 'browser') writeFileSync(join(folder, String(info.id)), '');
-        }
-    } finally {
-        await session.detach();
-    }
-}
-
 export async function launchBrowser() {
-    const browser = await chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS, timeout: 30000 });
-    await notePid(browser).catch(() => {});
-    return browser;
+    // Playwright gives the browser a fresh profile under $TMPDIR, which
+    // tests/web/bounded-node.sh sets, and by which it finds the browser to stop.
+    return chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_ARGS, timeout: 30000 });
 }
 
 // Runs before the page's scripts: follows data-state ("busy" and "ready" in
