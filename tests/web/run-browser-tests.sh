@@ -14,5 +14,5 @@ if [[ ! -f $page ]]; then
 fi
 cd "$here"
 KORAVEL_PAGE=$page exec bash bounded-node.sh "${KORAVEL_WEB_TEST_TIMEOUT:-300}" \
-    --test --test-concurrency=1 --test-timeout=120000 \
+    --test --test-concurrency=1 --test-timeout=150000 \
     window.test.mjs commands.test.mjs download.test.mjs

@@ -259,7 +259,7 @@ export class KoravelPage {
     // Clicks a command button (or runs an action) and answers every message
     // box it shows, in turn, with Enter, Escape or a click on OK, until the
     // page is ready again. Gives the messages in the order they came.
-    async run(action, { close = 'Enter', timeout = 15000, onMessage = () => {} } = {}) {
+    async run(action, { close = 'Enter', timeout = 8000, onMessage = () => {} } = {}) {
         const page = this.page;
         const before = (await this.probe()).states.filter((s) => s === 'busy').length;
         if (typeof action === 'string') await page.click(action);
