@@ -30,6 +30,7 @@ fi
 work=$(mktemp -d)
 mkdir "$work/tmp"
 runner=
+# shellcheck disable=SC2317 # run from the trap
 stop_browsers() {
     local cmdline pid
     for cmdline in /proc/[0-9]*/cmdline; do
@@ -41,6 +42,7 @@ stop_browsers() {
         fi
     done
 }
+# shellcheck disable=SC2317 # run from the trap
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
