@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Benchmarks the web page: its start-up in headless Chromium against the
+# floor page (bench/web/floor.html: the same ten stock controls, no
+# WebAssembly), side by side in one run, and what its bytes are made of.
+#
+#   bash bench/run-web.sh                    # 30 start-ups each, build/web/koravel.html
+#   RUNS=60 bash bench/run-web.sh path/to/koravel.html
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=${RUNS:-30}
+page=${1:-build/web/koravel.html}
+
+if [[ ! -f $page ]]; then
+    if [[ $# -gt 0 ]]; then
+        echo "$page is missing." >&2
+        exit 1
+    fi
+    bash scripts/build-web.sh
+fi
+if [[ ! -x /usr/bin/chromium ]]; then
+    sudo=()
+    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends chromium
+fi
+
+page=$(realpath "$page")
+# About half a second a start-up, with room to spare; the browser stops on any way out.
+bash tests/web/bounded-node.sh $((120 + runs * 4)) bench/web/startup.mjs "$page" "$(realpath bench/web/floor.html)" "$runs"

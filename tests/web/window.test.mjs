@@ -1,0 +1,318 @@
+// The window as the page draws it: the document, the ten controls, their
+// geometry and Tab order, the defaults, the pictures read back pixel for
+// pixel, and the swirl preview rule driven by the keyboard.
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { ASSETS, KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
+import { Pixels, comparePixels, decodeBmp, decodePng } from './support/bitmaps.mjs';
+
+const LISTS = {
+    cboPatch1: ['Region', ['Japan', 'USA', 'Europe']],
+    cboPatch4: ['Swirl', ['default swirl', 'Black swirl']],
+    cboPatch2: ['Broadcast standard', ['NTSC', 'PAL', 'PAL_M', 'PAL_N']],
+    cboPatch3: [
+        'Language',
+        ['Japanese', 'English', 'German (Deutsch)', 'French (Fran\u00e7ais)', 'Spanish (Espa\u00f1ol)', 'Italian (Italiano)'],
+    ],
+};
+
+// left, top, width, height at 96 dpi, relative to the window's client area.
+const GEOMETRY = {
+    cboPatch4: [128, 168, 113, 21],
+    cboPatch3: [8, 216, 233, 21],
+    cboPatch2: [8, 192, 233, 21],
+    cmdPatch: [8, 248, 233, 25],
+    cboPatch1: [8, 168, 113, 21],
+    cmdFlash: [200, 136, 41, 21],
+    txtFlash: [8, 136, 185, 21],
+    picPatchBlack: [48, 8, 154, 120],
+    picPatchRed: [48, 8, 154, 120],
+    picPatchBlue: [48, 8, 154, 120],
+};
+
+const drawing = (colour, suffix = '') => decodeBmp(readFileSync(join(ASSETS, `swirl_${colour}${suffix}.bmp`)));
+
+describe('the window in the page', { skip: skipReason }, () => {
+    let browser;
+    let server;
+    let view;
+    const pages = [];
+    const open = async (options) => {
+        const page = await KoravelPage.open(browser, server, options);
+        pages.push(page);
+        return page;
+    };
+
+    before(async () => {
+        server = await servePage();
+        browser = await launchBrowser();
+        view = await open();
+    });
+
+    after(async () => {
+        await browser?.close();
+        await server?.close();
+    });
+
+    test('is one self-contained document: title, icon, policy, nothing kept', async () => {
+        const facts = await view.page.evaluate(async () => ({
+            title: document.title,
+            icons: [...document.querySelectorAll('link[rel~="icon"]')].map((link) => link.href.slice(0, 11)),
+            policy: document.querySelector('meta[http-equiv="Content-Security-Policy" i]')?.content ?? '',
+            outside: [...document.querySelectorAll('[src], [href], [srcset]')]
+                .flatMap((e) => [e.getAttribute('src'), e.getAttribute('href'), e.getAttribute('srcset')])
+                .filter((url) => url !== null && !/^\s*(data:|blob:|#)/.test(url)),
+            cookies: document.cookie,
+            localItems: localStorage.length + sessionStorage.length,
+            workers: (await navigator.serviceWorker?.getRegistrations())?.length ?? 0,
+        }));
+        assert.equal(facts.title, 'Koravel v0.3');
+        assert.deepEqual(facts.icons, ['data:image/']);
+        assert.match(facts.policy, /default-src 'none'/);
+        assert.doesNotMatch(facts.policy, /connect-src/);
+        assert.deepEqual(facts.outside, []);
+        assert.equal(facts.cookies, '');
+        assert.equal(facts.localItems, 0);
+        assert.equal(facts.workers, 0);
+        assert.deepEqual(await view.context.cookies(), []);
+    });
+
+    test('has the ten controls with their ids, kinds, texts, items and names', async () => {
+        const controls = await view.page.evaluate(() =>
+            [
+                'txtFlash', 'cmdFlash', 'cmdPatch', 'cboPatch1', 'cboPatch2', 'cboPatch3', 'cboPatch4',
+                'picPatchRed', 'picPatchBlue', 'picPatchBlack',
+            ].map((id) => {
+                const e = document.getElementById(id);
+                return {
+                    id,
+                    tag: e?.tagName.toLowerCase(),
+                    type: e?.getAttribute('type'),
+                    text: e?.tagName === 'BUTTON' ? e.textContent.trim() : undefined,
+                    items: e?.tagName === 'SELECT' ? [...e.options].map((o) => o.text) : undefined,
+                    multiple: e?.multiple || (e?.size ?? 0) > 1,
+                    label:
+                        e?.getAttribute('aria-label') ??
+                        (e?.getAttribute('aria-labelledby') ? document.getElementById(e.getAttribute('aria-labelledby'))?.textContent : null) ??
+                        (e?.tagName === 'BUTTON' ? e.textContent.trim() : ''),
+                    inWindow: e?.closest('#frmMain') !== null,
+                    disabled: e?.disabled === true,
+                };
+            }),
+        );
+        const byId = Object.fromEntries(controls.map((c) => [c.id, c]));
+        for (const c of controls) {
+            assert.ok(c.tag, `${c.id} is missing`);
+            assert.ok(c.inWindow, `${c.id} lies outside #frmMain`);
+            assert.ok(!c.disabled, `${c.id} is disabled`);
+            assert.ok(c.label.length > 0, `${c.id} has no accessible name`);
+        }
+        assert.equal(byId.txtFlash.tag, 'input');
+        assert.equal(byId.txtFlash.type, 'text');
+        assert.match(byId.txtFlash.label, /flash image/i);
+        assert.deepEqual([byId.cmdFlash.tag, byId.cmdFlash.text], ['button', 'Select']);
+        assert.deepEqual([byId.cmdPatch.tag, byId.cmdPatch.text], ['button', 'Patch']);
+        for (const [id, [setting, items]] of Object.entries(LISTS)) {
+            assert.equal(byId[id].tag, 'select', id);
+            assert.equal(byId[id].multiple, false, `${id} is a drop-down list`);
+            assert.deepEqual(byId[id].items, items, `${id} items`);
+            assert.ok(byId[id].label.toLowerCase().includes(setting.toLowerCase()), `${id} is named "${byId[id].label}"`);
+        }
+        for (const colour of ['red', 'blue', 'black']) {
+            const id = `picPatch${colour[0].toUpperCase()}${colour.slice(1)}`;
+            assert.match(byId[id].label, new RegExp(`swirl.*${colour}`, 'i'), id);
+        }
+    });
+
+    test('lays the controls out at their places in a centred 250 x 281 window', async () => {
+        const layout = await view.page.evaluate((ids) => {
+            const window = document.getElementById('frmMain');
+            const frame = window.getBoundingClientRect();
+            const originX = frame.left + window.clientLeft;
+            const originY = frame.top + window.clientTop;
+            const boxes = {};
+            for (const id of ids) {
+                const e = document.getElementById(id);
+                const wasHidden = e.hidden;
+                e.hidden = false; // hidden pictures have no box; measure each in turn
+                const r = e.getBoundingClientRect();
+                e.hidden = wasHidden;
+                boxes[id] = [r.left - originX, r.top - originY, r.width, r.height];
+            }
+            return {
+                client: [window.clientWidth, window.clientHeight],
+                centre: [frame.left + frame.width / 2, frame.top + frame.height / 2],
+                viewport: [document.documentElement.clientWidth / 2, document.documentElement.clientHeight / 2],
+                boxes,
+            };
+        }, Object.keys(GEOMETRY));
+        assert.deepEqual(layout.client, [250, 281]);
+        // Centred, give or take the pixel or two that putting it on whole device pixels takes.
+        assert.ok(Math.abs(layout.centre[0] - layout.viewport[0]) <= 2, `window centred across: ${layout.centre}`);
+        assert.ok(Math.abs(layout.centre[1] - layout.viewport[1]) <= 2, `window centred down: ${layout.centre}`);
+        for (const [id, expected] of Object.entries(GEOMETRY)) {
+            assert.deepEqual(layout.boxes[id].map((v) => Math.round(v * 100) / 100), expected, id);
+        }
+        // The picture box has a sunken 2-pixel border: an inset style, or its
+        // top and left edges darker than its bottom and right.
+        const border = await view.page.evaluate(() => {
+            const style = getComputedStyle(document.getElementById('picPatchRed'));
+            const light = (colour) => colour.match(/\d+/g).slice(0, 3).reduce((sum, v) => sum + Number(v), 0);
+            return {
+                widths: ['Left', 'Top', 'Right', 'Bottom'].map((side) => style[`border${side}Width`]),
+                inset: style.borderTopStyle === 'inset',
+                sunken:
+                    light(style.borderTopColor) < light(style.borderBottomColor) &&
+                    light(style.borderLeftColor) < light(style.borderRightColor),
+            };
+        });
+        assert.deepEqual(border.widths, ['2px', '2px', '2px', '2px']);
+        assert.ok(border.inset || border.sunken, JSON.stringify(border));
+    });
+
+    test('moves focus in TabIndex order with the Tab key, skipping hidden pictures', async () => {
+        const tabThrough = async (page, from, presses) => {
+            if (from) await page.page.focus(`#${from}`);
+            const order = [];
+            for (let i = 0; i < presses; i++) {
+                await page.page.keyboard.press('Tab');
+                order.push(await page.page.evaluate(() => document.activeElement?.id ?? ''));
+            }
+            return order;
+        };
+        // From a page that has just loaded, nothing focused.
+        const page = await open();
+        assert.deepEqual(await tabThrough(page, null, 8), [
+            'picPatchRed', 'txtFlash', 'cmdFlash', 'cboPatch1', 'cmdPatch', 'cboPatch2', 'cboPatch3', 'cboPatch4',
+        ]);
+        // With the blue picture up, it takes its own place in the order.
+        await page.choose('cboPatch1', 'Europe');
+        assert.equal((await page.state()).pictures, 'picPatchBlue');
+        assert.deepEqual(await tabThrough(page, 'txtFlash', 7), [
+            'cmdFlash', 'cboPatch1', 'cmdPatch', 'picPatchBlue', 'cboPatch2', 'cboPatch3', 'cboPatch4',
+        ]);
+        await page.choose('cboPatch4', 'Black swirl');
+        assert.deepEqual(await tabThrough(page, 'txtFlash', 7), [
+            'cmdFlash', 'cboPatch1', 'cmdPatch', 'picPatchBlack', 'cboPatch2', 'cboPatch3', 'cboPatch4',
+        ]);
+        // Shift+Tab goes back the same way.
+        await page.page.keyboard.press('Shift+Tab');
+        assert.equal(await page.page.evaluate(() => document.activeElement.id), 'cboPatch3');
+        await page.close();
+    });
+
+    test('starts with USA, NTSC, English, default swirl, an empty path box and the red picture alone', async () => {
+        assert.deepEqual(await view.state(), {
+            txtFlash: '',
+            region: 'USA',
+            swirl: 'default swirl',
+            broadcast: 'NTSC',
+            language: 'English',
+            pictures: 'picPatchRed',
+        });
+        assert.equal(await view.messageShown(), false);
+        assert.equal(await view.page.evaluate(() => getComputedStyle(document.getElementById('saveNote')).display), 'none');
+    });
+
+    // Whether the screen shows the drawing pixel for pixel inside the picture
+    // box's border. A box on a fraction of a device pixel (a centred window
+    // may be) is drawn snapped, so there the drawing may lie one pixel off.
+    const showsDrawing = async (page, id, expected) => {
+        const scale = await page.page.evaluate(() => devicePixelRatio);
+        const box = await page.page.locator(`#${id}`).boundingBox();
+        const clip = { x: Math.floor(box.x), y: Math.floor(box.y), width: 158, height: 124 };
+        const shot = decodePng(await page.page.screenshot({ clip, animations: 'disabled', caret: 'hide' }));
+        const crop = (dx, dy) => {
+            const part = new Pixels(expected.width, expected.height);
+            for (let y = 0; y < expected.height; y++) {
+                for (let x = 0; x < expected.width; x++) part.set(x, y, ...shot.at(x + dx, y + dy));
+            }
+            return part;
+        };
+        const at = [Math.round((box.x + 2 - clip.x) * scale), Math.round((box.y + 2 - clip.y) * scale)];
+        // On whole device pixels the drawing must lie exactly inside the border.
+        const slack = (v) => (Number.isInteger(v * scale) ? 0 : 1);
+        let best = null;
+        for (let dy = -slack(box.y); dy <= slack(box.y); dy++) {
+            for (let dx = -slack(box.x); dx <= slack(box.x); dx++) {
+                const result = comparePixels(crop(at[0] + dx, at[1] + dy), expected);
+                if (best === null || result.count < best.count) best = { ...result, offset: [dx, dy] };
+            }
+        }
+        return best.count === 0 ? 'the same' : `${best.count} pixels differ at best (${JSON.stringify(best.first)})`;
+    };
+
+    test('shows each drawing pixel for pixel at 96 dpi', async () => {
+        const page = await open();
+        assert.equal(await showsDrawing(page, 'picPatchRed', drawing('red')), 'the same', 'red picture');
+        await page.choose('cboPatch1', 'Europe');
+        assert.equal(await showsDrawing(page, 'picPatchBlue', drawing('blue')), 'the same', 'blue picture');
+        await page.choose('cboPatch4', 'Black swirl');
+        assert.equal(await showsDrawing(page, 'picPatchBlack', drawing('black')), 'the same', 'black picture');
+        await page.close();
+    });
+
+    // At 1.5 a picture on an odd CSS pixel starts halfway into a device pixel
+    // and cannot be crisp; a viewport of 802 x 601 puts the centred window's
+    // picture at (325, 170), on whole device pixels.
+    for (const [scale, suffix] of [
+        [2, '@2x'],
+        [1.5, '@1.5x'],
+    ]) {
+        test(`shows the ${suffix.slice(1)} drawing crisply at devicePixelRatio ${scale}`, async () => {
+            const page = await open({ deviceScaleFactor: scale, width: 802, height: 601 });
+            assert.equal(await showsDrawing(page, 'picPatchRed', drawing('red', suffix)), 'the same');
+            await page.close();
+        });
+    }
+
+    test('follows the swirl preview rule when a user picks regions and swirls', async () => {
+        const page = await open();
+        const steps = [
+            ['cboPatch1', 'Europe', 'picPatchBlue'],
+            ['cboPatch1', 'Japan', 'picPatchRed'],
+            ['cboPatch1', 'USA', 'picPatchRed'],
+            ['cboPatch1', 'Japan', 'picPatchRed'],
+            ['cboPatch4', 'Black swirl', 'picPatchBlack'],
+            ['cboPatch1', 'Europe', 'picPatchBlack'],
+            ['cboPatch1', 'USA', 'picPatchBlack'],
+            ['cboPatch1', 'Europe', 'picPatchBlack'],
+            ['cboPatch4', 'default swirl', 'picPatchBlue'],
+            ['cboPatch2', 'PAL', 'picPatchBlue'],
+            ['cboPatch3', 'French (Fran\u00e7ais)', 'picPatchBlue'],
+            ['cboPatch1', 'USA', 'picPatchRed'],
+        ];
+        for (const [list, text, picture] of steps) {
+            await page.choose(list, text);
+            const state = await page.state();
+            assert.equal(state.pictures, picture, `after ${text} in ${list}: ${JSON.stringify(state)}`);
+        }
+        assert.deepEqual(await page.state(), {
+            txtFlash: '',
+            region: 'USA',
+            swirl: 'default swirl',
+            broadcast: 'PAL',
+            language: 'French (Fran\u00e7ais)',
+            pictures: 'picPatchRed',
+        });
+        // A click on the list and a typed letter choose as well.
+        await page.page.click('#cboPatch1');
+        await page.page.keyboard.press('Escape');
+        await page.page.keyboard.type('E');
+        assert.deepEqual([(await page.state()).region, (await page.state()).pictures], ['Europe', 'picPatchBlue']);
+        await page.close();
+    });
+
+    test('sends no request but for the page, and reports no error', () => {
+        for (const page of pages) {
+            assert.deepEqual(page.foreignRequests(), []);
+            assert.deepEqual(page.problems, []);
+        }
+        assert.deepEqual(
+            server.requests.filter((r) => r !== `GET ${server.path}`),
+            [],
+        );
+    });
+});
