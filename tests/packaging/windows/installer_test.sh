@@ -83,8 +83,9 @@ install() {
 }
 
 # Runs the uninstaller as the entry's QuietUninstallString does. It copies
-# itself to %TEMP% and returns while that copy does the work, so this then
-# waits for every program of the prefix to end.
+# itself to %TEMP% and returns while that copy does the work, which may not
+# have started yet: so this waits until the uninstaller itself is deleted (its
+# copy's work) and every program of the prefix has ended.
 uninstall() {
     local rc=0 left deadline
     timeout 60 wine "$folder\\uninstall.exe" /S </dev/null >"$work/uninstall.log" 2>&1 || rc=$?
@@ -93,8 +94,8 @@ uninstall() {
         fail "the uninstaller /S exited with status $rc"
     fi
     deadline=$((SECONDS + 30))
-    while left=$(programs) && [[ -n $left ]]; do
-        ((SECONDS < deadline)) || fail "still running 30 s after the uninstaller returned: $left"
+    while [[ -e $installed/uninstall.exe ]] || { left=$(programs) && [[ -n $left ]]; }; do
+        ((SECONDS < deadline)) || fail "not done 30 s after the uninstaller returned: ${left:-uninstall.exe is still there}"
         sleep 0.1
     done
 }
