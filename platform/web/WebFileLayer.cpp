@@ -72,7 +72,7 @@ bool WebFileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_t&
         byte = slot.copy[static_cast<std::size_t>(offset)];
         return true;
     }
-    if (const auto found = slot.written.find(offset); found != slot.written.end()) {
+    if (const auto found = slot.kept.find(offset); found != slot.kept.end()) {
         byte = found->second; // the file itself still holds the old byte
         return true;
     }
@@ -95,58 +95,82 @@ void WebFileLayer::WriteText(int fileNumber, std::int64_t position, std::string_
     }
     file_rules::CheckWithinFile(position, text.size(), slot.size);
     const std::int64_t offset = position - 1;
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                              text.size());
 
     if (slot.download) {
-        std::memcpy(slot.copy.data() + offset, bytes.data(), bytes.size());
+        std::memcpy(slot.copy.data() + offset, text.data(), text.size());
         slot.uncommitted = true;
         return;
     }
-    if (slot.failed) {
-        throw FileError(err::DeviceIO, "Device I/O error: an earlier change to the file failed");
-    }
-    try {
-        if (!slot.swapOpen) { // written again after a Flush
-            slot.file->BeginWrite();
-            slot.swapOpen = true;
+    // What the file holds at each position written, to tell a change from a
+    // byte written back.
+    const auto length = static_cast<std::int64_t>(text.size());
+    for (std::int64_t i = 0; i < length; ++i) {
+        if (!slot.holds.contains(offset + i)) {
+            const std::vector<std::uint8_t> old = slot.file->Read(offset + i, 1);
+            if (old.size() != 1) {
+                throw FileError(err::DeviceIO, "Device I/O error: the file could not be read");
+            }
+            slot.holds.emplace(offset + i, old.front());
         }
-        slot.file->Write(offset, bytes);
-    } catch (const FileError&) {
-        slot.failed = true;
-        throw;
     }
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        slot.written[offset + static_cast<std::int64_t>(i)] = bytes[i];
+    for (std::int64_t i = 0; i < length; ++i) {
+        slot.kept[offset + i] = static_cast<std::uint8_t>(text[static_cast<std::size_t>(i)]);
     }
-    slot.uncommitted = true;
 }
 
 std::int64_t WebFileLayer::Length(int fileNumber) {
     return slots_.Open(fileNumber).size;
 }
 
+// The kept bytes that differ from what the file holds.
+std::map<std::int64_t, std::uint8_t> WebFileLayer::Changes(const Slot& slot) {
+    std::map<std::int64_t, std::uint8_t> changes;
+    for (const auto& [offset, byte] : slot.kept) {
+        const auto held = slot.holds.find(offset);
+        if (held == slot.holds.end() || held->second != byte) {
+            changes.emplace(offset, byte);
+        }
+    }
+    return changes;
+}
+
 void WebFileLayer::Commit(Slot& slot) {
     if (slot.download) {
         slot.file->Download(slot.copy);
-    } else {
-        slot.swapOpen = false; // closed by the commit, whether or not it worked
+        slot.uncommitted = false;
+        return;
+    }
+    const auto changes = Changes(slot);
+    if (!changes.empty()) {
         try {
+            if (!slot.swapOpen) { // written again after a commit
+                slot.file->BeginWrite();
+                slot.swapOpen = true;
+            }
+            for (const auto& [offset, byte] : changes) {
+                slot.file->Write(offset, std::span<const std::uint8_t>(&byte, 1));
+            }
+            slot.swapOpen = false; // closed by the commit, whether or not it lands
             slot.file->Commit();
         } catch (const FileError&) {
-            slot.failed = true;
+            if (slot.swapOpen) {
+                slot.file->Abort();
+                slot.swapOpen = false;
+            }
+            slot.failed = true; // the file is as it was; the kept bytes stay kept
             throw;
         }
+        for (const auto& [offset, byte] : changes) {
+            slot.holds[offset] = byte;
+        }
     }
-    slot.uncommitted = false;
+    slot.kept.clear();
+    slot.failed = false;
 }
 
 void WebFileLayer::Flush(int fileNumber) {
     Slot& slot = slots_.Open(fileNumber);
-    if (slot.failed) {
-        throw FileError(err::DeviceIO, "Device I/O error: an earlier change to the file failed");
-    }
-    if (slot.uncommitted) {
+    if (slot.download ? slot.uncommitted : !slot.kept.empty()) {
         Commit(slot);
     }
 }
@@ -157,10 +181,11 @@ void WebFileLayer::Close(int fileNumber) {
         return;
     }
     Slot slot = std::exchange(held, Slot{}); // the number is free whatever happens next
-    if (slot.uncommitted && !slot.failed) {
+    const bool pending = slot.download ? slot.uncommitted : !Changes(slot).empty();
+    if (pending && !slot.failed) {
         Commit(slot);
     } else if (slot.swapOpen) {
-        slot.file->Abort(); // nothing written, or spoilt: the file stays as it was
+        slot.file->Abort(); // nothing to change, or a failed commit: the file stays as it was
     }
 }
 

@@ -13,13 +13,15 @@ namespace koravel {
 // FileLayer over the files a browser hands to the page.
 //
 // ReadOnly reads the file where it is. ReadWrite, where the browser can write
-// in place, asks for permission and opens a swap copy at Open; writes go into
-// it, and Flush commits them all at once (Close commits too, if nothing failed).
-// A failed write or commit, or no write at all, throws the swap copy away at
-// Close: the file is then exactly as it was. Where the browser cannot write in
-// place, ReadWrite reads the whole file into memory, writes change that copy,
-// and Flush (or Close) hands it over as a download under the file's name, once
-// something has been written.
+// in place, asks for permission and opens a swap copy at Open; writes are kept
+// until Flush, which puts those that change the file into the swap copy and
+// commits them all at once (Close does so too, unless a Flush failed). A
+// commit either lands whole or leaves the file as it was, so after a failed
+// one the file still holds its own bytes: writing them back and flushing then
+// has nothing to commit. Where the browser cannot write in place, ReadWrite
+// reads the whole file into memory, writes change that copy, and Flush (or
+// Close) hands it over as a download under the file's name, once something has
+// been written.
 class WebFileLayer : public FileLayer {
   public:
     explicit WebFileLayer(PickedFiles& files) : files_(files) {}
@@ -41,15 +43,17 @@ class WebFileLayer : public FileLayer {
         std::shared_ptr<PickedFile> file;
         OpenMode mode = OpenMode::ReadOnly;
         std::int64_t size = 0;
-        bool download = false;                        // the changes leave as a download
-        std::vector<std::uint8_t> copy;               // download: the whole file
-        std::map<std::int64_t, std::uint8_t> written; // in place: read back what was written
-        bool swapOpen = false;                        // in place: a swap copy is open
-        bool uncommitted = false;                     // written since the last commit or hand-over
-        bool failed = false;                          // a write or commit failed
+        bool download = false;                      // the changes leave as a download
+        std::vector<std::uint8_t> copy;             // download: the whole file
+        bool uncommitted = false;                   // download: written since the hand-over
+        std::map<std::int64_t, std::uint8_t> kept;  // in place: written, not yet committed
+        std::map<std::int64_t, std::uint8_t> holds; // in place: the file's bytes there
+        bool swapOpen = false;                      // in place: a swap copy is open
+        bool failed = false;                        // in place: the last commit failed
         bool IsOpen() const { return file != nullptr; }
     };
 
+    static std::map<std::int64_t, std::uint8_t> Changes(const Slot& slot);
     static void Commit(Slot& slot);
 
     PickedFiles& files_;

@@ -244,7 +244,7 @@ describe('Select and Patch with the File System Access API', { skip: skipReason 
         await page.writeFlash('flash.bin', image);
         await page.answerPicker('flash.bin');
         const keys = (...names) => names.reduce((done, name) => done.then(() => page.page.keyboard.press(name)), Promise.resolve());
-        await keys('Tab', 'Tab', 'Tab'); // the picture, the path box, Select
+        await keys('Tab', 'Tab'); // from the picture, which has the focus: the path box, Select
         assert.deepEqual(await page.run(() => keys('Space')), []);
         assert.equal((await page.state()).txtFlash, 'flash.bin');
         // The box gives the focus back to Select; on to the region list, then Patch.

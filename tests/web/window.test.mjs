@@ -182,10 +182,11 @@ describe('the window in the page', { skip: skipReason }, () => {
             }
             return order;
         };
-        // From a page that has just loaded, nothing focused.
+        // A page that has just loaded has the focus on the first control in Tab order.
         const page = await open();
-        assert.deepEqual(await tabThrough(page, null, 8), [
-            'picPatchRed', 'txtFlash', 'cmdFlash', 'cboPatch1', 'cmdPatch', 'cboPatch2', 'cboPatch3', 'cboPatch4',
+        assert.equal(await page.page.evaluate(() => document.activeElement?.id ?? ''), 'picPatchRed');
+        assert.deepEqual(await tabThrough(page, null, 7), [
+            'txtFlash', 'cmdFlash', 'cboPatch1', 'cmdPatch', 'cboPatch2', 'cboPatch3', 'cboPatch4',
         ]);
         // With the blue picture up, it takes its own place in the order.
         await page.choose('cboPatch1', 'Europe');

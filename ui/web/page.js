@@ -41,5 +41,15 @@
   byId('cboPatch1').addEventListener('change', () => busy || koravel._koravel_cboPatch1_Click());
   byId('cboPatch4').addEventListener('change', () => busy || koravel._koravel_cboPatch4_Click());
 
+  // As a desktop window does when it opens: focus goes to the first control in
+  // Tab order that can take it (a hidden picture cannot).
+  const first = [...frm.querySelectorAll('[tabindex]')]
+                    .filter((control) => !control.hidden && control.tabIndex > 0)
+                    .sort((a, b) => a.tabIndex - b.tabIndex)[0];
+  if (first) {
+    first.classList.add('opening-focus');
+    first.addEventListener('blur', () => first.classList.remove('opening-focus'), {once: true});
+    first.focus({preventScroll: true});
+  }
   root.dataset.state = 'ready';
 })();
