@@ -32,11 +32,16 @@ class LocalFile : public PickedFile {
     }
 
     std::vector<std::uint8_t> Read(std::int64_t offset, std::size_t length) override {
-        std::vector<std::uint8_t> all = Whole();
-        const auto start = std::min<std::size_t>(static_cast<std::size_t>(offset), all.size());
-        const auto stop = std::min(all.size(), start + length);
-        return std::vector<std::uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(start),
-                                         all.begin() + static_cast<std::ptrdiff_t>(stop));
+        std::ifstream in(path_, std::ios::binary);
+        if (!in) {
+            throw FileError(err::DeviceIO, "Device I/O error: cannot read " + path_);
+        }
+        std::vector<std::uint8_t> bytes(length);
+        in.seekg(offset);
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
+        bytes.resize(in ? length
+                        : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        return bytes;
     }
 
     bool WritesInPlace() override { return true; }
