@@ -83,13 +83,13 @@ std::string HashSources(const std::string& page, const std::string& tag) {
     return sources;
 }
 
-std::string Value(const std::string& spec) {
-    const auto colon = spec.find(':');
+std::string Value(const std::string& source) {
+    const auto colon = source.find(':');
     if (colon == std::string::npos) {
-        throw std::runtime_error("no kind in " + spec);
+        throw std::runtime_error("no kind in " + source);
     }
-    const std::string kind = spec.substr(0, colon);
-    const std::string path = spec.substr(colon + 1);
+    const std::string kind = source.substr(0, colon);
+    const std::string path = source.substr(colon + 1);
     if (kind == "text") {
         std::string text = ReadText(path);
         if (text.find("</script") != std::string::npos) {
