@@ -4,7 +4,7 @@
 // does not run (#koravelWasm), which costs the script parser nothing.
 window.koravelModule = (() => {
   'use strict';
-  const text = document.getElementById('koravelWasm').textContent.trim();
+  const text = document.getElementById('koravelWasm').textContent;
   let bytes;
   if (typeof Uint8Array.fromBase64 === 'function') {
     bytes = Uint8Array.fromBase64(text);
