@@ -71,7 +71,13 @@ export function composition(html) {
     };
 
     let rest = text.replace(/<script\b[^>]*>([\s\S]*?)<\/script>/gi, (all, body) => {
-        add('script', withoutData(body));
+        // A module the page decodes itself, in a block the browser does not run.
+        if (/^<script\b[^>]*\btype="application\/wasm-base64"/i.test(all)) {
+            wasmBytes += Buffer.from(body, 'base64').length;
+            add('WebAssembly, base64', body);
+        } else {
+            add('script', withoutData(body));
+        }
         return all.slice(0, all.indexOf('>') + 1) + '</script>';
     });
     rest = rest.replace(/<style\b[^>]*>([\s\S]*?)<\/style>/gi, (all, body) => {

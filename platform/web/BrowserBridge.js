@@ -28,7 +28,7 @@ function koravelFail(e) {
   return -number;
 }
 
-// The WebAssembly is inside the page: the loader must not try to fetch its
-// data: URL (the page's Content-Security-Policy allows no connection at all),
-// and decodes it in place instead.
+// The WebAssembly is inside the page, which compiles it and hands it to the
+// loader (instantiateWasm): the loader must never try to fetch it (the page's
+// Content-Security-Policy allows no connection at all).
 var fetch = undefined;

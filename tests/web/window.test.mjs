@@ -217,6 +217,15 @@ describe('the window in the page', { skip: skipReason }, () => {
         assert.equal(await view.page.evaluate(() => getComputedStyle(document.getElementById('saveNote')).display), 'none');
     });
 
+    test('starts the same where the browser cannot decode base64 into bytes itself', async () => {
+        const page = await open({ fromBase64: false });
+        assert.equal(await page.page.evaluate(() => typeof Uint8Array.fromBase64), 'undefined');
+        assert.deepEqual(await page.state(), await view.state());
+        await page.choose('cboPatch1', 'Europe');
+        assert.equal((await page.state()).pictures, 'picPatchBlue');
+        await page.close();
+    });
+
     // Whether the screen shows the drawing pixel for pixel inside the picture
     // box's border. A box on a fraction of a device pixel (a centred window
     // may be) is drawn snapped, so there the drawing may lie one pixel off.

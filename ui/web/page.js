@@ -8,7 +8,16 @@
   // Without the File System Access API the patched image leaves as a download.
   byId('saveNote').hidden = typeof window.showOpenFilePicker === 'function';
 
-  const koravel = await createKoravel();
+  // The module boot.js has been compiling since the top of the page.
+  const koravel = await createKoravel({
+    instantiateWasm(imports, receiveInstance) {
+      koravelModule
+        .then((module) => WebAssembly.instantiate(module, imports)
+          .then((instance) => receiveInstance(instance, module)))
+        .catch((e) => console.error(e));
+      return {};
+    },
+  });
 
   // A command runs to its end before anything else on the page can be used:
   // the window takes no input while a picker, a file operation or a message

@@ -132,8 +132,13 @@ function pageProbe(picker) {
 
 export class KoravelPage {
     // picker: 'opfs' answers the picker from the origin-private file system;
-    // 'download' takes the File System Access API away.
-    static async open(browser, server, { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600 } = {}) {
+    // 'download' takes the File System Access API away. fromBase64: false
+    // takes Uint8Array.fromBase64 away, as in browsers that predate it.
+    static async open(
+        browser,
+        server,
+        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, fromBase64 = true } = {},
+    ) {
         const context = await browser.newContext({
             viewport: { width, height },
             deviceScaleFactor,
@@ -143,6 +148,9 @@ export class KoravelPage {
         const page = await context.newPage();
         const self = new KoravelPage(context, page, server);
         await page.addInitScript(pageProbe, picker);
+        if (!fromBase64) {
+            await page.addInitScript(() => delete Uint8Array.fromBase64);
+        }
         await page.goto(server.url, { waitUntil: 'load', timeout: 30000 });
         await page.waitForFunction(() => document.documentElement.dataset.state === 'ready', null, { timeout: 30000 });
         return self;

@@ -1,9 +1,10 @@
 // Makes the one-file page: copies a template, putting in place of each
 // {{KEY}} the text of a file or a data: URL of a picture.
 //
-//   koravel_page_inliner TEMPLATE OUTPUT KEY=text:FILE KEY=bmp:FILE KEY=png:FILE ...
+//   koravel_page_inliner TEMPLATE OUTPUT KEY=text:FILE KEY=base64:FILE KEY=bmp:FILE ...
 //
 // text: the file as it is (a script must not hold "</script");
+// base64: the file's bytes in base64, for a block the page decodes itself;
 // bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL.
 //
 // {{SCRIPT_HASHES}} and {{STYLE_HASHES}} become the SHA-256 sources of the
@@ -96,6 +97,9 @@ std::string Value(const std::string& source) {
             throw std::runtime_error(path + " would end its <script> early");
         }
         return text;
+    }
+    if (kind == "base64") {
+        return Base64(ReadBytes(path));
     }
     if (kind == "bmp") {
         return "data:image/png;base64," + Base64(BmpToPng(ReadBytes(path)));
