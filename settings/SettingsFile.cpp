@@ -33,10 +33,14 @@ void WriteSettingsBlock(FileLayer& files, int fileNumber, const SettingsBlock& b
     const CodesByOffset codes = CodesInWriteOrder(block);
     for (std::size_t i = 0; i < codes.size(); ++i) {
         if (codes[i]) {
-            files.WriteText(fileNumber, layout::Position(layout::CodeOffsets[i]),
-                            std::string(1, static_cast<char>(*codes[i])));
+            WriteCodeByte(files, fileNumber, i, *codes[i]);
         }
     }
+}
+
+void WriteCodeByte(FileLayer& files, int fileNumber, std::size_t index, std::uint8_t value) {
+    files.WriteText(fileNumber, layout::Position(layout::CodeOffsets[index]),
+                    std::string(1, static_cast<char>(value)));
 }
 
 std::array<std::uint8_t, layout::CodeOffsets.size()> ReadCodeBytes(FileLayer& files,

@@ -4,6 +4,7 @@
 #include "settings/SettingsBlock.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -23,6 +24,9 @@ void WriteSettingsBlock(FileLayer& files, int fileNumber, const SettingsBlock& b
 // absent where the block's code is absent and nothing is written.
 using CodesByOffset = std::array<std::optional<std::uint8_t>, layout::CodeOffsets.size()>;
 CodesByOffset CodesInWriteOrder(const SettingsBlock& block);
+
+// Writes one byte at the code position layout::CodeOffsets[index].
+void WriteCodeByte(FileLayer& files, int fileNumber, std::size_t index, std::uint8_t value);
 
 // The bytes now at layout::CodeOffsets, in order: six single-byte reads. Throws
 // FileError when one of them lies past the end of the file.

@@ -58,7 +58,7 @@ std::optional<FileError> UndoablePatch::WriteNewCodes() {
             continue;
         }
         attempted_[i] = true;
-        if (auto error = Attempt([&] { WriteByte(i, *codes_[i]); })) {
+        if (auto error = Attempt([&] { WriteCodeByte(files_, fileNumber_, i, *codes_[i]); })) {
             return error;
         }
         holds_[i] = ByteHolds::New;
@@ -84,7 +84,8 @@ std::optional<FileError> UndoablePatch::PutOriginalsBack(bool stillOpen) {
         return first;
     }
     for (std::size_t i = 0; i < CodeCount; ++i) {
-        if (attempted_[i] && !failed(Attempt([&] { WriteByte(i, originals_[i]); }))) {
+        if (attempted_[i] &&
+            !failed(Attempt([&] { WriteCodeByte(files_, fileNumber_, i, originals_[i]); }))) {
             holds_[i] = ByteHolds::Original;
         }
     }
@@ -95,11 +96,6 @@ std::optional<FileError> UndoablePatch::PutOriginalsBack(bool stillOpen) {
     // confirmed: what the bytes hold stands.
     failed(Attempt([this] { files_.Close(fileNumber_); }));
     return first;
-}
-
-void UndoablePatch::WriteByte(std::size_t index, std::uint8_t value) {
-    files_.WriteText(fileNumber_, layout::Position(layout::CodeOffsets[index]),
-                     std::string(1, static_cast<char>(value)));
 }
 
 // After a failed flush, no byte written since the last good one is known to be

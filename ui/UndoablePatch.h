@@ -61,7 +61,6 @@ class UndoablePatch {
 
     std::optional<FileError> WriteNewCodes();
     std::optional<FileError> PutOriginalsBack(bool stillOpen);
-    void WriteByte(std::size_t index, std::uint8_t value);
     void ForgetUnflushed();
     ByteHolds Holds(std::size_t index) const;
     CopyHolds Copy(std::size_t first) const;
