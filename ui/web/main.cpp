@@ -52,5 +52,7 @@ EMSCRIPTEN_KEEPALIVE void koravel_cboPatch4_Click() {
 int main() {
     app.emplace();
     app->handlers.Form_Load();
-    return 0;
+    // The page calls the handlers long after main: returning would end the
+    // program, and some loaders then refuse every later call without a word.
+    emscripten_exit_with_live_runtime();
 }
