@@ -28,6 +28,16 @@ jobs:
 const pinnedAction = /^[\w.-]+\/[\w./-]+@(v\d+\.\d+\.\d+|[0-9a-f]{40})$/;
 const pinnedImage = /^[\w./-]+:[\w-]*\d+\.\d+[\w.-]*$/;
 
+// An image named through the matrix (debian:${{ matrix.debian }}) stands for
+// one image for each value of that matrix key (debian: ["12.8", "13.8"]).
+function matrixImages(text, image) {
+  const m = image.match(/\$\{\{\s*matrix\.([\w-]+)\s*\}\}/);
+  if (!m) return [image];
+  const values = text.match(new RegExp(`^\\s*${m[1]}:\\s*\\[([^\\]]*)\\]`, "m"));
+  if (!values) return [image];
+  return values[1].split(",").map((v) => image.replace(m[0], v.trim().replace(/^["']|["']$/g, "")));
+}
+
 function unpinned(text) {
   const problems = [];
   text.split("\n").forEach((line, i) => {
@@ -35,9 +45,11 @@ function unpinned(text) {
     if (m && !m[1].startsWith("./") && !pinnedAction.test(m[1])) {
       problems.push(`${i + 1}: action ${m[1]} is not pinned to an exact version`);
     }
-    m = line.match(/^\s*(?:container|image):\s*["']?([^\s"'#]+)/);
-    if (m && !pinnedImage.test(m[1])) {
-      problems.push(`${i + 1}: image ${m[1]} is not pinned to a point release`);
+    m = line.match(/^\s*(?:container|image):\s*["']?([^"'#]+?)["']?\s*(?:#.*)?$/);
+    for (const image of m ? matrixImages(text, m[1]) : []) {
+      if (!pinnedImage.test(image)) {
+        problems.push(`${i + 1}: image ${image} is not pinned to a point release`);
+      }
     }
     if (/^\s*runs-on:\s*\S*-latest\b/.test(line)) {
       problems.push(`${i + 1}: ${line.trim()} moves; name a runner version`);
@@ -60,6 +72,9 @@ async function main() {
   }
   if (unpinned("    uses: actions/checkout@v4\n    container: debian:12\n").length !== 2) {
     throw new Error("the pin check passes a moving tag");
+  }
+  if (unpinned('        debian: ["12.8", "13"]\n      image: debian:${{ matrix.debian }}\n').length !== 1) {
+    throw new Error("the pin check passes a moving tag in the matrix");
   }
 
   let failures = 0;
