@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Koravel
+# Installs the Debian 12 or 13 packages that building, running and testing Koravel
 # need, asking apt only for those that are missing.
 #   bash scripts/deps.sh            the Linux build and its tests
 #   bash scripts/deps.sh windows    the Windows build (mingw-w64) and Wine to test it

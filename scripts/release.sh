@@ -62,7 +62,8 @@ fi
 
 # What a rebuild needs to give the same bytes: the commit, and the Debian
 # packages whose versions the bytes depend on.
-tools=(gcc-12 g++-12 libstdc++-12-dev libc6-dev binutils cmake dpkg-dev gzip
+gcc_major=$(gcc -dumpversion | cut -d . -f 1)
+tools=("gcc-$gcc_major" "g++-$gcc_major" "libstdc++-$gcc_major-dev" libc6-dev binutils cmake dpkg-dev gzip
     qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime
     mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 nsis nsis-common zip)
 [[ ! -f dist/koravel-$version.html ]] || tools+=(emscripten)
@@ -70,7 +71,7 @@ tools=(gcc-12 g++-12 libstdc++-12-dev libc6-dev binutils cmake dpkg-dev gzip
     echo "Koravel $version downloads, built by scripts/release.sh"
     echo "Commit: $(git rev-parse HEAD 2>/dev/null || echo unknown)"
     echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T UTC'))"
-    echo "Debian 12 packages:"
+    echo "Debian $(cat /etc/debian_version 2>/dev/null || echo unknown) packages:"
     dpkg-query -W -f '  ${Package} ${Version}\n' "${tools[@]}" 2>/dev/null | LC_ALL=C sort || true
 } >"dist/koravel-$version-buildinfo.txt"
 

@@ -90,6 +90,25 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# The package built here (by this machine's Debian), when the tests here have
+# built the program: the root installs and starts it after its own suites.
+deb=
+if [[ -f $top/build/ci/build.ninja ]]; then
+    mkdir -p "$root/root/host-deb"
+    if cmake --build "$top/build/ci" --target koravel >"$root/root/host-deb/cpack.log" 2>&1 &&
+        cpack --config "$top/build/ci/CPackConfig.cmake" -B "$root/root/host-deb" \
+            >>"$root/root/host-deb/cpack.log" 2>&1; then
+        debs=("$root"/root/host-deb/koravel_*.deb)
+        deb=$(basename "${debs[0]}")
+    else
+        cat "$root/root/host-deb/cpack.log" >&2
+        echo "test-debian: the package could not be built here" >&2
+        exit 1
+    fi
+else
+    echo "test-debian: nothing built here (bash scripts/test.sh builds it), so the package built here is not tried in Debian $release"
+fi
+
 echo "test-debian: making a minimal Debian $release ($codename) in $root"
 debootstrap --variant=minbase "$codename" "$root" "$(mirror)" >"$root.debootstrap.log" 2>&1 || {
     tail -n 20 "$root.debootstrap.log" >&2
@@ -115,22 +134,6 @@ if compgen -G '/usr/local/share/ca-certificates/*.crt' >/dev/null; then
 fi
 
 git clone -q --no-hardlinks "$top" "$root/root/koravel"
-# The package built here (by this machine's Debian), when the tests here made
-# one: the root installs and starts it after its own suites.
-deb=
-if [[ -f $top/build/ci/CPackConfig.cmake ]]; then
-    mkdir -p "$root/root/host-deb"
-    if cpack --config "$top/build/ci/CPackConfig.cmake" -B "$root/root/host-deb" \
-        >"$root/root/host-deb/cpack.log" 2>&1; then
-        debs=("$root"/root/host-deb/koravel_*.deb)
-        deb=$(basename "${debs[0]}")
-    else
-        cat "$root/root/host-deb/cpack.log" >&2
-        echo "test-debian: cpack failed here" >&2
-        exit 1
-    fi
-fi
-
 title="Koravel v$(sed -n 's/^project(Koravel VERSION \([0-9]*\.[0-9]*\).*/\1/p' "$top/CMakeLists.txt")"
 quoted_args=$(printf '%q ' "$@")
 inner=$(
