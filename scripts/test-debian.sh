@@ -47,6 +47,7 @@ command -v debootstrap >/dev/null || {
 parent=${KORAVEL_ROOTS_DIR:-/var/tmp}
 mkdir -p "$parent"
 root=$(mktemp -d "$parent/koravel-debian$release-XXXXXX")
+chmod 755 "$root" # apt in the root fetches as its own unprivileged user
 run_pid=
 
 # Ends every process that runs inside the root (Xvfb, wineserver, a browser),
