@@ -6,6 +6,7 @@
 if(NOT IS_DIRECTORY "${SITE_DIR}")
     message(FATAL_ERROR "SITE_DIR is not a folder: ${SITE_DIR}")
 endif()
+get_filename_component(SITE_DIR "${SITE_DIR}" ABSOLUTE)
 file(GLOB_RECURSE names RELATIVE "${SITE_DIR}" LIST_DIRECTORIES false "${SITE_DIR}/*")
 list(REMOVE_ITEM names sw.js)
 list(SORT names)
