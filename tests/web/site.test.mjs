@@ -15,9 +15,10 @@ import { makeFlashImage, withSettings } from './support/flash.mjs';
 const SITE = join(dirname(PAGE), 'site');
 const work = mkdtempSync(join(tmpdir(), 'koravel-site-'));
 
-// What the worker keeps: its cache names, once the worker runs the page, and
-// each cache's files with their SHA-256; polls up to 30 s for `until` (a cache name to leave).
-const visit = (page, until = null) =>
+// What the worker keeps, once it runs the page (and, given `until`, once that
+// cache has gone; up to 30 s): each cache's files by name, with their SHA-256.
+const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
+const visit = async (page, until = null) =>
     page.page.evaluate(async (until) => {
         await navigator.serviceWorker.ready;
         for (let end = Date.now() + 30000; Date.now() < end; await new Promise((wake) => setTimeout(wake, 50))) {
@@ -26,17 +27,13 @@ const visit = (page, until = null) =>
         }
         const kept = {};
         for (const name of await caches.keys()) {
-            const cache = await caches.open(name);
-            for (const request of await cache.keys()) {
-                const bytes = await crypto.subtle.digest('SHA-256', await (await cache.match(request)).arrayBuffer());
-                kept[`${name} ${new URL(request.url).pathname}`] = [...new Uint8Array(bytes)].map((b) => b.toString(16).padStart(2, '0')).join('');
+            for (const request of await (await caches.open(name)).keys()) {
+                kept[`${name} ${new URL(request.url).pathname}`] = Array.from(new Uint8Array(await (await caches.match(request)).arrayBuffer()));
             }
         }
-        return { names: await caches.keys(), controlled: !!navigator.serviceWorker.controller, kept };
-    }, until);
-// The same for the files of a site's folder.
-const files = (dir, name) =>
-    Object.fromEntries(readdirSync(dir).filter((f) => f !== 'sw.js').map((f) => [`${name} /${f}`, createHash('sha256').update(readFileSync(join(dir, f))).digest('hex')]));
+        return { names: await caches.keys(), kept };
+    }, until).then((seen) => ({ ...seen, kept: Object.fromEntries(Object.entries(seen.kept).map(([key, bytes]) => [key, sha256(Buffer.from(bytes))])) }));
+const files = (dir, name) => Object.fromEntries(readdirSync(dir).filter((f) => f !== 'sw.js').map((f) => [`${name} /${f}`, sha256(readFileSync(join(dir, f)))]));
 
 describe('the site as an app', { skip: skipReason }, () => {
     let browser;
@@ -110,14 +107,9 @@ describe('the site as an app', { skip: skipReason }, () => {
                     const expected = GEOMETRY[id].map((v) => v * scale);
                     assert.ok(box.every((v, i) => Math.abs(v - expected[i]) < 0.5), `${id} at ${box}, not ${expected}`);
                 }
-                assert.equal(
-                    await page.page.evaluate(() => {
-                        const img = document.querySelector('#picPatchRed img');
-                        const source = [...img.parentElement.querySelectorAll('source')].find((s) => s.srcset.startsWith(`${img.currentSrc} `));
-                        return source ? source.srcset.split(' ')[1] : img.currentSrc === img.src && '1x';
-                    }),
-                    shown,
-                );
+                const drawing = await page.page.$eval('#picPatchRed img', (img) =>
+                    [...img.parentElement.querySelectorAll('source')].map((s) => s.srcset).find((set) => set.startsWith(`${img.currentSrc} `)));
+                assert.equal(drawing?.split(' ')[1] ?? '1x', shown);
                 // A message box with an OK button as large, within the viewport.
                 await page.page.click('#cmdPatch');
                 await page.page.waitForFunction(() => document.getElementById('msgBox').open);

@@ -5,8 +5,7 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { pathToFileURL } from 'node:url';
-import { ASSETS, KoravelPage, PAGE, launchBrowser, servePage, skipReason } from './support/harness.mjs';
+import { ASSETS, KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { Pixels, comparePixels, decodeBmp, decodePng } from './support/bitmaps.mjs';
 import { GEOMETRY, measureWindow } from './support/geometry.mjs';
 
@@ -70,16 +69,6 @@ describe('the window in the page', { skip: skipReason }, () => {
         assert.equal(facts.manifests, 0);
         assert.doesNotMatch(facts.policy, /'self'|manifest-src|worker-src/);
 
-        // Opened from disk, it asks for nothing but itself.
-        const context = await browser.newContext();
-        const requests = [];
-        context.on('request', (request) => requests.push(request.url()));
-        const fromDisk = await context.newPage();
-        await fromDisk.goto(pathToFileURL(PAGE).href, { waitUntil: 'load', timeout: 30000 });
-        await fromDisk.waitForFunction(() => document.documentElement.dataset.state === 'ready', null, { timeout: 30000 });
-        await fromDisk.waitForTimeout(300); // for anything it would start once it is up
-        await context.close();
-        assert.deepEqual(requests.filter((url) => !/^(data|blob):/.test(url)), [pathToFileURL(PAGE).href]);
     });
 
     test('has the ten controls with their ids, kinds, texts, items and names', async () => {
