@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks the web page: its start-up in headless Chromium against the
 # floor page (bench/web/floor.html: the same ten stock controls, no
-# WebAssembly), side by side in one run, and what its bytes are made of.
+# WebAssembly), side by side in one run with the site's start-up from its
+# service worker's cache (build/web/site, beside the page), and what the
+# page's bytes are made of.
 #
 #   bash bench/run-web.sh                    # 30 start-ups each, build/web/koravel.html
 #   RUNS=60 bash bench/run-web.sh path/to/koravel.html
@@ -26,5 +28,8 @@ if [[ ! -x /usr/bin/chromium ]]; then
 fi
 
 page=$(realpath "$page")
+# The site beside the page, when it is there, starts from its worker's cache.
+site=()
+[[ ! -f $(dirname "$page")/site/index.html ]] || site=("$(dirname "$page")/site")
 # About half a second a start-up, with room to spare; the browser stops on any way out.
-bash tests/web/bounded-node.sh $((120 + runs * 4)) bench/web/startup.mjs "$page" "$(realpath bench/web/floor.html)" "$runs"
+bash tests/web/bounded-node.sh $((120 + runs * 8)) bench/web/startup.mjs "$page" "$(realpath bench/web/floor.html)" "$runs" "${site[@]}"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds the page with emscripten and its
 # platform-free test suites for Node.js. Leaves one self-contained file,
-# build/web/koravel.html.
+# build/web/koravel.html, and the site that installs as an app, build/web/site/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,3 +11,4 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 cmake --preset web
 cmake --build --preset web
 echo "Built $(pwd)/build/web/koravel.html ($(stat -c %s build/web/koravel.html) bytes)"
+echo "Built the site in $(pwd)/build/web/site/ ($(du -sb build/web/site | cut -f1) bytes)"

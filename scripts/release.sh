@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds every download of this commit into dist/, from scratch, and the
 # SHA256SUMS over them: the Debian package, the Windows zip and installer,
-# the web page when the project has one (also left as the site
-# build/release-site/index.html), and a note of the commit and the tools'
-# versions. Two runs of the same commit with the same tools give the same
-# bytes, wherever the checkout lies and whoever runs it: every time inside
-# is the last commit's (SOURCE_DATE_EPOCH), and no build path is.
+# the web page when the project has one, with the site that installs as an
+# app (left in build/release-site/ for the release workflow to publish, and
+# packed as a zip), and a note of the commit and the tools' versions. Two
+# runs of the same commit with the same tools give the same bytes, wherever
+# the checkout lies and whoever runs it: every time inside is the last
+# commit's (SOURCE_DATE_EPOCH), and no build path is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -54,8 +55,11 @@ cp build/release-windows/package/"Koravel-$version-win64.zip" \
 if [[ -f scripts/build-web.sh ]]; then
     bash scripts/build-web.sh
     cp build/web/koravel.html "dist/koravel-$version.html"
-    mkdir -p build/release-site
-    cp build/web/koravel.html build/release-site/index.html
+    cp -r build/web/site build/release-site
+    # Names in one order, the commit's time, no owners or extra attributes.
+    find build/release-site -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+    (cd build/release-site && find . -type f -printf '%P\n' | LC_ALL=C sort |
+        zip -X -D -q "../../dist/koravel-$version-site.zip" -@)
 else
     echo "Note: no scripts/build-web.sh in this checkout, so no web page in dist/."
 fi

@@ -1,12 +1,15 @@
 // Start-up of the page against the floor page in headless Chromium, from
 // navigation to the ready signal (data-state="ready" on <html>), the two run
 // alternately in one browser, each in a fresh context; then the page's bytes.
-//   node bench/web/startup.mjs KORAVEL_HTML FLOOR_HTML RUNS
+// Given the site's folder, its start-up from its service worker's cache runs
+// in turn with them: a fresh context visits the site once, so that its worker
+// keeps the files, then a new tab opens it again and is measured.
+//   node bench/web/startup.mjs KORAVEL_HTML FLOOR_HTML RUNS [SITE_DIR]
 import { readFileSync } from 'node:fs';
 import { composition } from './composition.mjs';
-import { launchBrowser, servePage } from '../../tests/web/support/harness.mjs';
+import { launchBrowser, servePage, serveSite } from '../../tests/web/support/harness.mjs';
 
-const [koravelFile, floorFile, runsText = '30'] = process.argv.slice(2);
+const [koravelFile, floorFile, runsText = '30', siteDir] = process.argv.slice(2);
 const runs = Number(runsText);
 
 // Runs before the page's own scripts: the moment of "ready", and where the
@@ -60,9 +63,18 @@ function probe() {
     }
 }
 
-async function once(browser, url) {
-    const context = await browser.newContext({ viewport: { width: 800, height: 600 } });
+async function once(browser, url, fromWorker = false) {
+    const context = await browser.newContext({ viewport: { width: 800, height: 600 }, serviceWorkers: 'allow' });
     try {
+        if (fromWorker) {
+            const first = await context.newPage();
+            await first.goto(url, { waitUntil: 'load' });
+            await first.evaluate(async () => {
+                await navigator.serviceWorker.ready;
+                while ((await caches.keys()).length === 0) await new Promise((wake) => setTimeout(wake, 20));
+            });
+            await first.close();
+        }
         const page = await context.newPage();
         const cdp = await context.newCDPSession(page);
         // Durations in CPU time of the page's main thread, which the other
@@ -77,6 +89,7 @@ async function once(browser, url) {
         const inPage = await page.evaluate(() => {
             const nav = performance.getEntriesByType('navigation')[0];
             return {
+                fromWorker: navigator.serviceWorker?.controller != null && nav.workerStart > 0,
                 ready: window.__bench.ready,
                 responseEnd: nav.responseEnd,
                 domInteractive: nav.domInteractive,
@@ -106,29 +119,31 @@ const median = (values) => {
 const ms = (x) => (Number.isNaN(x) ? '—' : x.toFixed(1)).padStart(9);
 const kib = (x) => (x / 1024).toFixed(1);
 
-const koravelServer = await servePage(koravelFile);
-const floorServer = await servePage(floorFile);
+const servers = { koravel: await servePage(koravelFile), floor: await servePage(floorFile) };
+if (siteDir) servers.site = await serveSite(siteDir);
+const names = Object.keys(servers);
 const browser = await launchBrowser();
-const results = { koravel: [], floor: [] };
+const results = Object.fromEntries(names.map((name) => [name, []]));
 try {
     for (let i = 0; i < 3; i++) {
-        await once(browser, koravelServer.url);
-        await once(browser, floorServer.url);
+        for (const name of names) await once(browser, servers[name].url, name === 'site');
     }
+    // Each round in another order, so that none always runs first.
     for (let i = 0; i < runs; i++) {
-        const order = i % 2 === 0 ? ['koravel', 'floor'] : ['floor', 'koravel'];
-        for (const name of order) {
-            results[name].push(await once(browser, (name === 'koravel' ? koravelServer : floorServer).url));
+        for (let j = 0; j < names.length; j++) {
+            const name = names[(i + j) % names.length];
+            results[name].push(await once(browser, servers[name].url, name === 'site'));
         }
     }
 } finally {
     await browser.close();
-    await koravelServer.close();
-    await floorServer.close();
+    for (const server of Object.values(servers)) await server.close();
 }
+if (results.site?.some((r) => !r.fromWorker)) throw new Error('a start-up of the site did not come from its worker');
 
 const k = results.koravel;
 const f = results.floor;
+const site = results.site ?? [];
 const col = (list, pick) => median(list.map(pick));
 const spanNames = [...new Set(k.flatMap((r) => Object.keys(r.spans)))].sort();
 const rows = [
@@ -149,11 +164,16 @@ const rows = [
     ['renderer CPU, all threads (ProcessTime)', (r) => r.process],
 ];
 console.log(`Start-up in headless Chromium, navigation to data-state="ready"; medians of ${runs} runs each, in ms`);
-console.log(`${'measure'.padEnd(42)}${'koravel'.padStart(9)}${'floor'.padStart(9)}`);
-for (const [label, pick] of rows) console.log(`${label.padEnd(42)}${ms(col(k, pick))}${ms(col(f, pick))}`);
-const ratio = col(k, (r) => r.ready) / col(f, (r) => r.ready);
-const cpuRatio = col(k, (r) => r.thread) / col(f, (r) => r.thread);
-console.log(`koravel / floor: ${ratio.toFixed(3)} navigation to ready, ${cpuRatio.toFixed(3)} main thread CPU`);
+const siteColumn = site.length > 0;
+console.log(`${'measure'.padEnd(42)}${'koravel'.padStart(9)}${'floor'.padStart(9)}${siteColumn ? 'site'.padStart(9) : ''}`);
+for (const [label, pick] of rows) {
+    console.log(`${label.padEnd(42)}${ms(col(k, pick))}${ms(col(f, pick))}${siteColumn ? ms(col(site, pick)) : ''}`);
+}
+for (const [name, list] of [['koravel', k], ...(siteColumn ? [['site (from its worker)', site]] : [])]) {
+    const ratio = col(list, (r) => r.ready) / col(f, (r) => r.ready);
+    const cpuRatio = col(list, (r) => r.thread) / col(f, (r) => r.thread);
+    console.log(`${name} / floor: ${ratio.toFixed(3)} navigation to ready, ${cpuRatio.toFixed(3)} main thread CPU`);
+}
 
 for (const [name, file] of [
     ['koravel.html', koravelFile],

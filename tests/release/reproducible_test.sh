@@ -58,6 +58,7 @@ for want in '_amd64\.deb' '-win64\.zip' '-win64-setup\.exe' '-buildinfo\.txt'; d
 done
 if [[ -f $root/scripts/build-web.sh ]]; then
     grep -Eq '^koravel-.*\.html$' <<<"$names" || fail "SHA256SUMS lists no web page: $names"
+    grep -Eq '^koravel-.*-site\.zip$' <<<"$names" || fail "SHA256SUMS lists no site: $names"
 fi
 
 if ! cmp -s "$one/dist/SHA256SUMS" "$two/dist/SHA256SUMS"; then

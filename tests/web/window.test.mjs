@@ -7,6 +7,7 @@ import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { ASSETS, KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { Pixels, comparePixels, decodeBmp, decodePng } from './support/bitmaps.mjs';
+import { GEOMETRY, measureWindow } from './support/geometry.mjs';
 
 const LISTS = {
     cboPatch1: ['Region', ['Japan', 'USA', 'Europe']],
@@ -16,20 +17,6 @@ const LISTS = {
         'Language',
         ['Japanese', 'English', 'German (Deutsch)', 'French (Fran\u00e7ais)', 'Spanish (Espa\u00f1ol)', 'Italian (Italiano)'],
     ],
-};
-
-// left, top, width, height at 96 dpi, relative to the window's client area.
-const GEOMETRY = {
-    cboPatch4: [128, 168, 113, 21],
-    cboPatch3: [8, 216, 233, 21],
-    cboPatch2: [8, 192, 233, 21],
-    cmdPatch: [8, 248, 233, 25],
-    cboPatch1: [8, 168, 113, 21],
-    cmdFlash: [200, 136, 41, 21],
-    txtFlash: [8, 136, 185, 21],
-    picPatchBlack: [48, 8, 154, 120],
-    picPatchRed: [48, 8, 154, 120],
-    picPatchBlue: [48, 8, 154, 120],
 };
 
 const drawing = (colour, suffix = '') => decodeBmp(readFileSync(join(ASSETS, `swirl_${colour}${suffix}.bmp`)));
@@ -67,6 +54,7 @@ describe('the window in the page', { skip: skipReason }, () => {
             cookies: document.cookie,
             localItems: localStorage.length + sessionStorage.length,
             workers: (await navigator.serviceWorker?.getRegistrations())?.length ?? 0,
+            manifests: document.querySelectorAll('link[rel~="manifest"]').length,
         }));
         assert.equal(facts.title, 'Koravel v0.3');
         assert.deepEqual(facts.icons, ['data:image/']);
@@ -77,6 +65,10 @@ describe('the window in the page', { skip: skipReason }, () => {
         assert.equal(facts.localItems, 0);
         assert.equal(facts.workers, 0);
         assert.deepEqual(await view.context.cookies(), []);
+        // Nothing of the site's: no manifest, no worker, nothing more allowed.
+        assert.equal(facts.manifests, 0);
+        assert.doesNotMatch(facts.policy, /'self'|manifest-src|worker-src/);
+
     });
 
     test('has the ten controls with their ids, kinds, texts, items and names', async () => {
@@ -127,27 +119,7 @@ describe('the window in the page', { skip: skipReason }, () => {
     });
 
     test('lays the controls out at their places in a centred 250 x 281 window', async () => {
-        const layout = await view.page.evaluate((ids) => {
-            const window = document.getElementById('frmMain');
-            const frame = window.getBoundingClientRect();
-            const originX = frame.left + window.clientLeft;
-            const originY = frame.top + window.clientTop;
-            const boxes = {};
-            for (const id of ids) {
-                const e = document.getElementById(id);
-                const wasHidden = e.hidden;
-                e.hidden = false; // hidden pictures have no box; measure each in turn
-                const r = e.getBoundingClientRect();
-                e.hidden = wasHidden;
-                boxes[id] = [r.left - originX, r.top - originY, r.width, r.height];
-            }
-            return {
-                client: [window.clientWidth, window.clientHeight],
-                centre: [frame.left + frame.width / 2, frame.top + frame.height / 2],
-                viewport: [document.documentElement.clientWidth / 2, document.documentElement.clientHeight / 2],
-                boxes,
-            };
-        }, Object.keys(GEOMETRY));
+        const layout = await measureWindow(view.page);
         assert.deepEqual(layout.client, [250, 281]);
         // Centred, give or take the pixel or two that putting it on whole device pixels takes.
         assert.ok(Math.abs(layout.centre[0] - layout.viewport[0]) <= 2, `window centred across: ${layout.centre}`);

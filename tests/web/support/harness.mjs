@@ -2,7 +2,7 @@
 // what it shows. One browser per test file; a fresh context per page.
 import { createServer } from 'node:http';
 import { existsSync, readFileSync } from 'node:fs';
-import { basename, dirname, join, resolve } from 'node:path';
+import { basename, dirname, extname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
@@ -10,6 +10,7 @@ export const CHROMIUM = '/usr/bin/chromium';
 const repo = resolve(dirname(fileURLToPath(import.meta.url)), '../../..');
 export const PAGE = resolve(process.env.KORAVEL_PAGE || join(repo, 'build/web/koravel.html'));
 export const ASSETS = join(repo, 'ui/assets');
+export const REPO = repo;
 
 // A reason to skip the browser suites, or false when they can run.
 export const skipReason = existsSync(CHROMIUM)
@@ -59,6 +60,24 @@ export async function servePage(file = PAGE) {
                 server.close(() => done());
             }),
     };
+}
+
+// Serves the files of a folder (the site), / as its index.html; `root` may
+// be changed to serve another build from the next request on.
+const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.png': 'image/png', '.webmanifest': 'application/manifest+json' };
+export async function serveSite(root) {
+    const site = { root };
+    const server = createServer((request, response) => {
+        const name = new URL(request.url, 'http://site').pathname.slice(1) || 'index.html';
+        const file = join(site.root, name);
+        const found = request.method === 'GET' && TYPES[extname(name)] && !name.includes('/') && existsSync(file);
+        response.writeHead(found ? 200 : 404, found ? { 'Content-Type': TYPES[extname(name)], 'Cache-Control': 'no-cache' } : {});
+        response.end(found ? readFileSync(file) : undefined);
+    });
+    await new Promise((done, fail) => server.once('error', fail).listen(0, '127.0.0.1', done));
+    site.url = `http://127.0.0.1:${server.address().port}/`;
+    site.close = () => new Promise((done) => server.closeAllConnections() ?? server.close(() => done()));
+    return site;
 }
 
 export async function launchBrowser() {
@@ -134,17 +153,25 @@ export class KoravelPage {
     // picker: 'opfs' answers the picker from the origin-private file system;
     // 'download' takes the File System Access API away. fromBase64: false
     // takes Uint8Array.fromBase64 away, as in browsers that predate it.
+    // hasTouch and isMobile: a phone's touch screen and its browser.
     static async open(
         browser,
         server,
-        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, fromBase64 = true } = {},
+        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, fromBase64 = true, hasTouch = false, isMobile = false } = {},
     ) {
         const context = await browser.newContext({
             viewport: { width, height },
             deviceScaleFactor,
+            hasTouch,
+            isMobile,
             acceptDownloads: true,
             serviceWorkers: 'allow',
         });
+        return KoravelPage.openIn(context, server, { picker, fromBase64 });
+    }
+
+    // The same in a context of the caller's, which the page's close() closes.
+    static async openIn(context, server, { picker = 'opfs', fromBase64 = true } = {}) {
         const page = await context.newPage();
         const self = new KoravelPage(context, page, server);
         await page.addInitScript(pageProbe, picker);

@@ -4,6 +4,9 @@
 #include "SvgPath.h"
 #include "Wordmark.h"
 
+#include <QPainterPathStroker>
+#include <QPolygonF>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +26,26 @@ QTransform SquareFit(double size) {
     t.translate(size / 2, size / 2);
     t.scale(scale, scale);
     t.translate(-box.center().x(), -box.center().y());
+    return t;
+}
+
+// Maps the swirl onto a square of `size` pixels so that its outline's
+// farthest point from the box's centre lies `radius` pixels from the square's.
+QTransform CircleFit(double size, double radius) {
+    const Stroke swirl = SpiralStroke();
+    QPainterPathStroker stroker;
+    stroker.setWidth(swirl.width);
+    stroker.setCapStyle(swirl.cap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    const QPointF centre = SpiralBox().center();
+    double farthest = 0;
+    for (const QPolygonF& polygon : stroker.createStroke(swirl.centreline).toFillPolygons())
+        for (const QPointF& point : polygon)
+            farthest = std::max(farthest, std::hypot(point.x() - centre.x(), point.y() - centre.y()));
+    QTransform t;
+    t.translate(size / 2, size / 2);
+    t.scale(radius / farthest, radius / farthest);
+    t.translate(-centre.x(), -centre.y());
     return t;
 }
 
@@ -97,6 +120,17 @@ QImage DesktopIcon(int size) {
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
             image.setPixel(x, y, qRgba(kSwirlRed.r, kSwirlRed.g, kSwirlRed.b, ink.At(x, y)));
+    return image;
+}
+
+QImage AppIcon(int size, double inkRadius) {
+    const Coverage ink = Rasterise({SpiralStroke()}, size, size, CircleFit(size, inkRadius * size));
+    QImage image(size, size, QImage::Format_RGB32);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const Rgb c = Mix(kIconPaper, kIconInk, ink.At(x, y));
+            image.setPixel(x, y, qRgb(c.r, c.g, c.b));
+        }
     return image;
 }
 

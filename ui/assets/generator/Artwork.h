@@ -39,6 +39,13 @@ IndexedImage WindowIcon(int size = kIconSize);
 // The red swirl alone on a transparent square of the given side.
 QImage DesktopIcon(int size);
 
+// The swirl on the window icon's paper, opaque, `size` pixels square, for
+// the web app's home-screen and launcher icons. The ink's farthest point
+// lies `inkRadius` sides from the centre: 15/32 fills the square as the
+// window icon does; 0.4 keeps it inside the safe zone of a maskable icon,
+// which launchers may crop to any shape that holds that circle.
+QImage AppIcon(int size, double inkRadius);
+
 // The same swirl as a scalable SVG document.
 std::string DesktopIconSvg();
 

@@ -80,6 +80,16 @@ int main(int argc, char** argv) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
         ok &= WritePng(dir / "hicolor" / folder / "koravel.png", DesktopIcon(size));
     }
+    // The web app's icons (ui/web/site): launchers and task bars, a maskable
+    // one whose swirl keeps to the safe zone (a circle of 0.4 sides around
+    // the centre, less an antialiased pixel's worth), and iOS's home screen,
+    // which rounds the corners itself.
+    for (int size : {192, 512})
+        ok &= WritePng(dir / "app" / ("koravel-" + std::to_string(size) + ".png"),
+                       AppIcon(size, 15.0 / 32.0));
+    ok &= WritePng(dir / "app" / "koravel-maskable-512.png", AppIcon(512, 0.39));
+    ok &= WritePng(dir / "app" / "koravel-touch-180.png", AppIcon(180, 0.4));
+
     fs::create_directories(dir / "hicolor" / "scalable");
     ok &= WriteBytes(dir / "hicolor" / "scalable" / "koravel.svg", DesktopIconSvg());
     return ok ? 0 : 1;

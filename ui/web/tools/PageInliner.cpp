@@ -4,8 +4,10 @@
 //   koravel_page_inliner TEMPLATE OUTPUT KEY=text:FILE KEY=base64:FILE KEY=bmp:FILE ...
 //
 // text: the file as it is (a script must not hold "</script");
+// html: markup as it is, which may hold whole <script> blocks;
 // base64: the file's bytes in base64, for a block the page decodes itself;
-// bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL.
+// bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL;
+// value: the text after the colon itself (empty for nothing).
 //
 // {{SCRIPT_HASHES}} and {{STYLE_HASHES}} become the SHA-256 sources of the
 // finished page's inline <script> and <style> blocks, for its
@@ -97,6 +99,12 @@ std::string Value(const std::string& source) {
             throw std::runtime_error(path + " would end its <script> early");
         }
         return text;
+    }
+    if (kind == "html") {
+        return ReadText(path);
+    }
+    if (kind == "value") {
+        return path;
     }
     if (kind == "base64") {
         return Base64(ReadBytes(path));

@@ -93,13 +93,21 @@ const byId = new Map();
   }
 }
 
+const ignore = () => {};
 const document = {
   activeElement: null,
-  documentElement: {dataset: {}},
+  documentElement: {dataset: {}, clientWidth: 1024, style: {setProperty: ignore}},
   getElementById: (id) => byId.get(id) || null,
+  querySelectorAll: () => [],
+  addEventListener: ignore,
 };
+// A desktop browser opened on the file: a fine pointer, room enough, no worker.
 const context = vm.createContext({
   document,
+  location: {protocol: 'file:'},
+  navigator: {},
+  matchMedia: () => ({matches: false, addEventListener: ignore}),
+  addEventListener: ignore,
   console,
   setTimeout,
   clearTimeout,
