@@ -24,6 +24,33 @@ QString BaseName(PictureBox picture) {
     return QStringLiteral(":/assets/swirl_red");
 }
 
+// Whether the running Qt asks an icon engine's scaledPixmap for the size in
+// device pixels (Qt 6.4) or in logical pixels, to be drawn at the scale it
+// passes along (Qt 6.8). Found out once, from an engine that only notes the
+// size it is asked for.
+bool ScaledPixmapTakesDevicePixels() {
+    static const bool devicePixels = [] {
+        class SizeProbe final : public QIconEngine {
+          public:
+            explicit SizeProbe(QSize* asked) : asked_(asked) {}
+            void paint(QPainter*, const QRect&, QIcon::Mode, QIcon::State) override {}
+            QPixmap pixmap(const QSize&, QIcon::Mode, QIcon::State) override { return {}; }
+            QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal) override {
+                *asked_ = size;
+                return {};
+            }
+            QIconEngine* clone() const override { return new SizeProbe(asked_); }
+
+          private:
+            QSize* asked_;
+        };
+        QSize asked;
+        QIcon(new SizeProbe(&asked)).pixmap(QSize(1, 1), 2.0);
+        return asked == QSize(2, 2);
+    }();
+    return devicePixels;
+}
+
 // The window icon's drawings for one screen scale, smallest first, each handed
 // out at its own pixel size. Qt gives X the icon as pixmap(size) at the device
 // pixel ratio for each available size, so the sizes offered are the drawings'
@@ -38,9 +65,8 @@ class WindowIconEngine final : public QIconEngine {
         painter->drawPixmap(rect, Drawing(rect.size() * painter->device()->devicePixelRatioF()));
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override { return Drawing(size); }
-    // Qt asks for the size in device pixels already.
-    QPixmap scaledPixmap(const QSize& pixels, QIcon::Mode, QIcon::State, qreal) override {
-        return Drawing(pixels);
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
+        return Drawing(ScaledPixmapTakesDevicePixels() ? size : (QSizeF(size) * scale).toSize());
     }
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
         return drawings_.isEmpty() ? QSize() : drawings_.last().size().boundedTo(size);

@@ -1,6 +1,7 @@
 // The window moved between a 96-dpi screen and one at twice the density (two
-// off-screen screens, two-screens.json): each picture is read in the drawing
-// for the window's screen when it is shown, and the window icon follows.
+// off-screen screens, two-screens.json, the second scaled 2x by
+// QT_SCREEN_SCALE_FACTORS): each picture is read in the drawing for the
+// window's screen when it is shown, and the window icon follows.
 #include "ui/qt/KoravelApp.h"
 
 #include <QGuiApplication>
@@ -48,6 +49,10 @@ class ScreenChangeTest : public QObject {
         if (ScreenNamed("plain") == nullptr || ScreenNamed("dense") == nullptr) {
             QSKIP("needs the off-screen platform with two-screens.json "
                   "(QT_QPA_PLATFORM=offscreen:configfile=...)");
+        }
+        if (ScreenNamed("plain")->devicePixelRatio() != 1.0 ||
+            ScreenNamed("dense")->devicePixelRatio() != 2.0) {
+            QSKIP("needs the screens scaled 1x and 2x (QT_SCREEN_SCALE_FACTORS=plain=1;dense=2)");
         }
     }
 
