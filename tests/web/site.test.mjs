@@ -95,8 +95,8 @@ describe('the site as an app', { skip: skipReason }, () => {
     for (const [what, options, scale, shown] of [
         ['a phone', { width: 390, height: 844, deviceScaleFactor: 3, hasTouch: true, isMobile: true }, 382 / 250, '2x'],
         ['a touch screen of 1 device pixel per CSS pixel', { width: 1024, height: 768, hasTouch: true, isMobile: true }, 2, '2x'],
-        ['a narrow desktop window', { width: 390, height: 700 }, 382 / 250, '1.5x'],
-        ['a desktop', { width: 800, height: 600 }, 1, '1x'],
+        ['a narrow screen with a fine pointer', { width: 390, height: 700 }, 382 / 250, '1.5x'],
+        ['a desktop, in a narrow browser window', { width: 390, height: 600, screen: { width: 1280, height: 800 } }, 1, '1x'],
     ]) {
         test(`on ${what}, draws the window ${scale.toFixed(3)} times as large, with the ${shown} drawing`, async () => {
             const page = await KoravelPage.open(browser, site, options);

@@ -1,9 +1,10 @@
 // Fits the window to a finger. Where the primary pointer is coarse (a touch
-// screen) or the viewport is too narrow to hold the window at twice its size,
-// the window and the message box are drawn larger (--scale, a CSS zoom, so
+// screen) or the screen is too narrow to hold the window at twice its size (a
+// phone, whatever pointer it reports), the window and the message box are drawn larger (--scale, a CSS zoom, so
 // each keeps its layout) by the largest factor up to 2 that leaves a small
-// margin on either side of the viewport. With a fine pointer and room enough
-// the factor is 1 and the page is drawn as it always was.
+// margin on either side of the viewport. With a fine pointer on a desktop's
+// screen the factor is 1, however narrow the browser's window, and the page
+// is drawn as it always was.
 (() => {
   'use strict';
   const WINDOW_WIDTH = 250;
@@ -14,7 +15,8 @@
 
   function fit() {
     const room = root.clientWidth - 2 * MARGIN;
-    const scale = coarse.matches || room < LARGEST * WINDOW_WIDTH
+    const narrowScreen = screen.width < LARGEST * WINDOW_WIDTH + 2 * MARGIN;
+    const scale = coarse.matches || narrowScreen
       ? Math.min(LARGEST, Math.max(1, room / WINDOW_WIDTH))
       : 1;
     root.style.setProperty('--scale', String(scale));

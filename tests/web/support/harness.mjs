@@ -157,10 +157,11 @@ export class KoravelPage {
     static async open(
         browser,
         server,
-        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, fromBase64 = true, hasTouch = false, isMobile = false } = {},
+        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false } = {},
     ) {
         const context = await browser.newContext({
             viewport: { width, height },
+            ...(screen ? { screen } : {}),
             deviceScaleFactor,
             hasTouch,
             isMobile,

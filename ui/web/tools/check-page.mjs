@@ -105,6 +105,7 @@ const document = {
 const context = vm.createContext({
   document,
   location: {protocol: 'file:'},
+  screen: {width: 1920, height: 1080},
   navigator: {},
   matchMedia: () => ({matches: false, addEventListener: ignore}),
   addEventListener: ignore,
