@@ -6,7 +6,7 @@
 namespace koravel {
 
 // A failure of a platform service, carrying the classic error number and a
-// description, so that callers can single out one number (75) and show both.
+// description, so that callers can single out a number (75, 70) and show both.
 class FileError : public std::runtime_error {
   public:
     FileError(int number, const std::string& description)
@@ -30,6 +30,8 @@ inline constexpr int DeviceIO = 57;
 inline constexpr int DiskFull = 61;
 inline constexpr int BadRecordNumber = 63;
 inline constexpr int TooManyFiles = 67;
+inline constexpr int PermissionDenied =
+    70; // the file may not be changed: read-only, or not allowed
 inline constexpr int PathFileAccess = 75;
 inline constexpr int PathNotFound = 76;
 } // namespace err

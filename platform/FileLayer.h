@@ -6,6 +6,12 @@
 
 namespace koravel {
 
+// Where the changes to a file opened for writing go.
+enum class SaveTarget {
+    InPlace,  // into the file itself
+    Download, // into a copy of it, handed over as a download; the file stays as it was
+};
+
 enum class OpenMode {
     ReadOnly,  // reading only; never writes, never locks
     ReadWrite, // reading and writing in place, with no other program writing
@@ -22,8 +28,12 @@ class FileLayer {
 
     // Opens an existing regular file without truncating it. ReadWrite keeps
     // other programs from writing to it while it is open, and is refused (75)
-    // while another program holds it; so is any other refused access.
+    // while another program holds it; a file that may not be changed (read-only,
+    // or not allowed) is refused with 70.
     virtual void Open(int fileNumber, const std::string& path, OpenMode mode) = 0;
+
+    // Where what is written under an open number goes.
+    virtual SaveTarget SavesTo(int fileNumber) = 0;
 
     // Reads the byte at a 1-based position into `byte`. At or past the end of the
     // file nothing is read, `byte` keeps its value and the result is false.

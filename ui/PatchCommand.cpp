@@ -90,14 +90,39 @@ std::string DamageText(const PatchFailure& failure) {
     return text;
 }
 
+// Closing failed after the flush had put every new code on the storage, and the
+// original bytes could not be put back: the patch is in the file after all.
+std::string KeptAfterAll(const PatchFailure& failure) {
+    std::string text = "Your flash file now holds the new settings in both copies, but the system "
+                       "reported a failure when Koravel closed it, and Koravel could not put the "
+                       "original settings back. Select the file again to check what it "
+                       "holds.\r\n\r\nPatching: " +
+                       ErrorLine(failure.error);
+    if (failure.undoError) {
+        text += "\r\nPutting back: " + ErrorLine(*failure.undoError);
+    }
+    return text;
+}
+
+// A browser that cannot write to the picked file gets a patched copy as a
+// download instead; the picked file is untouched, so it must not be called patched.
+std::string DownloadedText(const std::string& name) {
+    return "A patched copy of your flash file was handed to the browser as a download named \"" +
+           name +
+           "\". The file you picked is unchanged: use the downloaded copy (the browser may add a "
+           "number to its name).";
+}
+
 } // namespace
 
 // Patch: write the settings that the lists show into both copies of the image
 // that the path box names, in place, touching no other byte; all or nothing.
 void FormHandlers::cmdPatch_Click() {
     std::optional<PatchFailure> failure;
+    std::string path;
+    bool download = false;
     try {
-        const std::string path = view_.FlashText();
+        path = view_.FlashText();
         if (path.empty()) {
             messages_.Show("Don't forget to select the flash first...", MsgIcon::Critical, "Error");
             return;
@@ -116,6 +141,7 @@ void FormHandlers::cmdPatch_Click() {
             messages_.Show(*refusal, MsgIcon::Critical, "Error");
             return;
         }
+        download = files_.SavesTo(FlashFileNumber) == SaveTarget::Download;
         failure = UndoablePatch(files_, FlashFileNumber, path, block).Apply();
     } catch (const FileError& e) {
         // Nothing was written yet: the image is as it was.
@@ -129,21 +155,31 @@ void FormHandlers::cmdPatch_Click() {
     }
 
     // The image is closed by now, whatever happened to it.
-    if (!failure) {
+    if (!failure && download) {
+        messages_.Show(DownloadedText(path), MsgIcon::Information, "Information");
+    } else if (!failure) {
         messages_.Show("Your flash file was patched successfully.", MsgIcon::Information,
                        "Information");
     } else if (failure->NothingChanged()) {
         ReportUnchanged(failure->error);
+    } else if (failure->primary == CopyHolds::New && failure->mirror == CopyHolds::New) {
+        messages_.Show(KeptAfterAll(*failure), MsgIcon::Warning, "Error");
     } else {
         messages_.Show(DamageText(*failure), MsgIcon::Critical, "Error");
     }
 }
 
-// A failed patch that left the image as it was.
+// A failed patch that left the image as it was. Only another program's hold
+// on the file is 75; a file that may not be changed is 70, and the error's
+// description says why and what to do about it.
 void FormHandlers::ReportUnchanged(const FileError& error) {
     if (error.Number() == err::PathFileAccess) {
         messages_.Show("Cannot patch the flash file because it's opened in another program.",
                        MsgIcon::Critical, "Error");
+    } else if (error.Number() == err::PermissionDenied) {
+        ReportFileError("Cannot patch the flash file because Koravel was not allowed to write to "
+                        "it. Nothing in it was changed.",
+                        error.Number(), error.Description());
     } else {
         ReportFileError("Cannot patch the flash file. Nothing in it was changed.", error.Number(),
                         error.Description());

@@ -12,6 +12,10 @@ FileError AccessError(const char* cause) {
     return FileError(err::PathFileAccess, std::string("Path/File access error: ") + cause);
 }
 
+FileError Denied(const char* cause) {
+    return FileError(err::PermissionDenied, std::string("Permission denied: ") + cause);
+}
+
 } // namespace
 
 FileError ErrnoError(int errnum) {
@@ -26,11 +30,11 @@ FileError ErrnoError(int errnum) {
     case ELOOP:
         return FileError(err::PathNotFound, "Path not found");
     case EACCES:
-        return AccessError("permission denied");
+        return Denied("the file's permissions do not allow it");
     case EPERM:
-        return AccessError("the operation is not permitted (the file may be immutable)");
+        return Denied("the operation is not permitted (the file may be immutable)");
     case EROFS:
-        return AccessError("the file system is read-only");
+        return Denied("the file system is read-only");
     case ETXTBSY:
         return AccessError("the file is a program that is running");
     case EMFILE:
@@ -41,6 +45,22 @@ FileError ErrnoError(int errnum) {
         return FileError(err::DiskFull, "Disk full");
     default:
         return FileError(err::DeviceIO, std::string("Device I/O error: ") + std::strerror(errnum));
+    }
+}
+
+FileError ErrnoWriteError(int errnum) {
+    switch (errnum) {
+    case EACCES:
+        return Denied("your user may not write to this file. Give yourself write permission on "
+                      "it if it is yours, or copy it to a folder of your own and patch the copy.");
+    case EPERM:
+        return Denied("the file is marked immutable or append-only (see chattr). Clear that "
+                      "mark, or copy the file to a folder of your own and patch the copy.");
+    case EROFS:
+        return Denied("the file is on a read-only disk or file system. Copy it to a folder of "
+                      "your own and patch the copy.");
+    default:
+        return ErrnoError(errnum);
     }
 }
 

@@ -8,4 +8,8 @@ namespace koravel {
 // and a description that names the cause.
 FileError ErrnoError(int errnum);
 
+// The same for a failure to open a file for writing or to write to it: a
+// file that may not be changed is 70, with what the user can do about it.
+FileError ErrnoWriteError(int errnum);
+
 } // namespace koravel

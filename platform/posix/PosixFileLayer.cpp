@@ -83,7 +83,7 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         if (errnum == ENOENT && !ParentIsFolder(path)) {
             throw FileError(err::PathNotFound, "Path not found");
         }
-        throw ErrnoError(errnum);
+        throw mode == OpenMode::ReadWrite ? ErrnoWriteError(errnum) : ErrnoError(errnum);
     }
     PendingFd pending(fd);
 
@@ -105,7 +105,7 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
                             "Path/File access error: the file is locked by another program");
         }
         if (locked != 0) {
-            throw ErrnoError(errno);
+            throw ErrnoWriteError(errno);
         }
         // Most programs that have an image open take no lock: a dump tool
         // still writing it, an emulator, a hex editor. Where the system can
@@ -160,7 +160,7 @@ void PosixFileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
             continue;
         }
         if (put < 0) {
-            throw ErrnoError(errno);
+            throw ErrnoWriteError(errno);
         }
         if (put == 0) {
             throw FileError(err::DeviceIO, "Device I/O error: the file took no data");
@@ -190,7 +190,7 @@ void PosixFileLayer::Flush(int fileNumber) {
         synced = ::fsync(slot.fd);
     } while (synced != 0 && errno == EINTR);
     if (synced != 0) {
-        throw ErrnoError(errno);
+        throw ErrnoWriteError(errno);
     }
 }
 

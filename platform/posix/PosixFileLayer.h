@@ -19,6 +19,7 @@ class PosixFileLayer : public FileLayer {
 
     bool Exists(const std::string& path) noexcept override;
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
+    SaveTarget SavesTo(int /*fileNumber*/) override { return SaveTarget::InPlace; }
     bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
     void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
     std::int64_t Length(int fileNumber) override;

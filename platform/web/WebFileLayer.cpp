@@ -61,6 +61,10 @@ void WebFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode) 
     slot = std::move(opened);
 }
 
+SaveTarget WebFileLayer::SavesTo(int fileNumber) {
+    return slots_.Open(fileNumber).download ? SaveTarget::Download : SaveTarget::InPlace;
+}
+
 bool WebFileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) {
     const Slot& slot = slots_.Open(fileNumber);
     file_rules::CheckPosition(position);

@@ -32,6 +32,7 @@ class WebFileLayer : public FileLayer {
     // True when `path` names a file that can still be read.
     bool Exists(const std::string& path) override;
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
+    SaveTarget SavesTo(int fileNumber) override;
     bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
     void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
     std::int64_t Length(int fileNumber) override;

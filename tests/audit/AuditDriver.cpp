@@ -27,6 +27,7 @@ class SloppyFileLayer : public FileLayer {
     explicit SloppyFileLayer(FileLayer& real) : real_(real) {}
     bool Exists(const std::string& path) override { return real_.Exists(path); }
     void Open(int n, const std::string& path, OpenMode mode) override { real_.Open(n, path, mode); }
+    SaveTarget SavesTo(int n) override { return real_.SavesTo(n); }
     bool ReadByte(int n, std::int64_t position, std::uint8_t& byte) override {
         std::uint8_t first = 0;
         real_.ReadByte(n, 1, first);

@@ -1,5 +1,6 @@
-// Refused access is number 75, whatever refuses it: a lock, permissions, a
-// read-only mount, an immutable file or a handle opened for reading.
+// Another program's hold on the file (a lock, an open) is number 75; a file
+// that may not be changed (permissions, a read-only mount, an immutable file)
+// is 70.
 #include "platform/posix/ErrnoError.h"
 #include "platform/posix/OtherOpeners.h"
 #include "platform/posix/PosixFileLayer.h"
@@ -177,7 +178,7 @@ TEST_F(PosixFileLayerAccess, AFileWithoutWritePermissionIsRefused) {
     if (number == ChildCannotSetUp) {
         GTEST_SKIP() << "running as root and cannot switch to an unprivileged user";
     }
-    EXPECT_EQ(number, err::PathFileAccess);
+    EXPECT_EQ(number, err::PermissionDenied);
 }
 
 TEST_F(PosixFileLayerAccess, AReadOnlyMountIsRefused) {
@@ -221,7 +222,7 @@ TEST_F(PosixFileLayerAccess, AReadOnlyMountIsRefused) {
                      << (got > 0 ? std::string(text, static_cast<std::size_t>(got))
                                  : std::string("the child gave no reason"));
     }
-    EXPECT_EQ(number, err::PathFileAccess);
+    EXPECT_EQ(number, err::PermissionDenied);
 }
 
 TEST_F(PosixFileLayerAccess, AnImmutableFileIsRefused) {
@@ -232,7 +233,7 @@ TEST_F(PosixFileLayerAccess, AnImmutableFileIsRefused) {
     const Caught reading = Catch([&] { layer.Open(2, image, OpenMode::ReadOnly); });
     layer.Close(2);
     ASSERT_TRUE(SetImmutable(image, false));
-    EXPECT_EQ(refused.number, err::PathFileAccess);
+    EXPECT_EQ(refused.number, err::PermissionDenied);
     EXPECT_NE(refused.description.find("immutable"), std::string::npos) << refused.description;
     EXPECT_EQ(reading.number, 0);
 }
@@ -243,10 +244,35 @@ TEST(ErrnoError, NamesTheNumbersForFailuresTooRareToProvoke) {
     EXPECT_EQ(ErrnoError(EMFILE).Number(), err::TooManyFiles);
     EXPECT_EQ(ErrnoError(ENFILE).Number(), err::TooManyFiles);
     EXPECT_EQ(ErrnoError(ETXTBSY).Number(), err::PathFileAccess);
-    EXPECT_EQ(ErrnoError(EACCES).Description(), "Path/File access error: permission denied");
     const FileError io = ErrnoError(EIO);
     EXPECT_EQ(io.Number(), err::DeviceIO);
     EXPECT_NE(io.Description().find("Input/output error"), std::string::npos);
+}
+
+// Only another program's hold on the file is 75; a file that may not be
+// changed is 70, and when writing, the description says what to do.
+TEST(ErrnoError, AFileThatMayNotBeChangedIsNotBlamedOnAnotherProgram) {
+    struct Case {
+        int errnum;
+        int number;
+        const char* readingSays;
+        const char* writingSays;
+    };
+    for (const Case& c : {Case{EACCES, err::PermissionDenied, "permissions", "copy it"},
+                          Case{EPERM, err::PermissionDenied, "immutable", "chattr"},
+                          Case{EROFS, err::PermissionDenied, "read-only", "patch the copy"},
+                          Case{ETXTBSY, err::PathFileAccess, "running", "running"},
+                          Case{ENOSPC, err::DiskFull, "Disk full", "Disk full"}}) {
+        SCOPED_TRACE(c.errnum);
+        const FileError reading = ErrnoError(c.errnum);
+        const FileError writing = ErrnoWriteError(c.errnum);
+        EXPECT_EQ(reading.Number(), c.number);
+        EXPECT_EQ(writing.Number(), c.number);
+        EXPECT_NE(reading.Description().find(c.readingSays), std::string::npos)
+            << reading.Description();
+        EXPECT_NE(writing.Description().find(c.writingSays), std::string::npos)
+            << writing.Description();
+    }
 }
 
 } // namespace

@@ -80,6 +80,7 @@ class FaultyFileLayer : public FileLayer {
 
     bool Exists(const std::string& path) override { return real_.Exists(path); }
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
+    SaveTarget SavesTo(int fileNumber) override { return real_.SavesTo(fileNumber); }
     bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
     void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
     void Flush(int fileNumber) override;

@@ -16,9 +16,10 @@ using Shown = std::vector<ShownMessage>;
 
 const FileError DeviceError(57, "Device I/O error");
 const FileError DiskFull(61, "Disk full");
-const FileError Refused(75, "Path/File access error: permission denied");
+const FileError Refused(75, "Path/File access error: the file is open in another program");
+const FileError Denied(70, "Permission denied: the file is read-only");
 const std::string DeviceErrorLine = "57 - Device I/O error";
-const std::string RefusedLine = "75 - Path/File access error: permission denied";
+const std::string RefusedLine = "75 - Path/File access error: the file is open in another program";
 
 // Positions from 1 of the six codes, in the order Patch writes them.
 const std::vector<std::int64_t> WriteOrder{0x1A003, 0x1A004, 0x1A005, 0x1A0A3, 0x1A0A4, 0x1A0A5};
@@ -94,14 +95,17 @@ std::string Name(const Step& step) {
 
 TEST_F(PatchAllOrNothing, AFailureAnywhereLeavesTheImageAsItWasAndSaysSo) {
     for (const Step& step : PatchsWay()) {
-        for (const FileError& error : {DeviceError, Refused}) {
+        // Only 75 blames another program; 70 says the file may not be changed.
+        const std::pair<FileError, ShownMessage> outcomes[] = {
+            {DeviceError, UnchangedMessage(DeviceErrorLine)},
+            {Refused, HeldMessage},
+            {Denied, testing::DeniedMessage("70 - Permission denied: the file is read-only")}};
+        for (const auto& [error, shown] : outcomes) {
             SCOPED_TRACE(Name(step) + " fails with " + std::to_string(error.Number()));
             Afresh();
             files.FailAt(step.op, step.n, error);
             Patch(file.PathText());
-            EXPECT_EQ(
-                messages.shown,
-                Shown{error.Number() == 75 ? HeldMessage : UnchangedMessage(DeviceErrorLine)});
+            EXPECT_EQ(messages.shown, Shown{shown});
             EXPECT_EQ(file.Read(), Before());
             EXPECT_TRUE(NumberOneIsFree(file.PathText()));
         }
@@ -196,12 +200,19 @@ TEST_F(PatchAllOrNothing, AFailedCloseIsPutRightUnlessTheImageCannotBeOpenedAgai
     EXPECT_EQ(messages.shown, Shown{UnchangedMessage(DeviceErrorLine)});
     EXPECT_EQ(file.Read(), Before());
 
-    // The image cannot be opened again: the flush had confirmed the new codes.
+    // The image cannot be opened again: the flush had confirmed the new codes,
+    // so the file is patched after all, and the message says so.
     Afresh();
     files.FailAt(Op::Close, 1, DeviceError);
     files.FailAt(Op::Open, 2, Refused);
     Patch(file.PathText());
-    EXPECT_EQ(messages.shown, Shown{DamageMessage(New, New, DeviceErrorLine, RefusedLine)});
+    const ShownMessage keptAfterAll{
+        "Your flash file now holds the new settings in both copies, but the system reported a "
+        "failure when Koravel closed it, and Koravel could not put the original settings back. "
+        "Select the file again to check what it holds.\r\n\r\nPatching: " +
+            DeviceErrorLine + "\r\nPutting back: " + RefusedLine,
+        MsgIcon::Warning, "Error"};
+    EXPECT_EQ(messages.shown, Shown{keptAfterAll});
     EXPECT_EQ(file.Read(), WithNewCodes(6));
     EXPECT_TRUE(NumberOneIsFree(file.PathText()));
 }

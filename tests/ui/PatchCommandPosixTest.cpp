@@ -70,7 +70,7 @@ TEST_F(PatchCommand, AnImageAnotherProgramKeepsOpenWithoutALockIsLeftAlone) {
     EXPECT_EQ(file.Read()[0x1A0A3], '2');
 }
 
-TEST_F(PatchCommand, AnImmutableImageGetsTheHeldMessageAndStaysAsItWas) {
+TEST_F(PatchCommand, AnImmutableImageIsNotBlamedOnAnotherProgramAndStaysAsItWas) {
     const Bytes before = MakeFlashImage('1', '1', '0');
     TempFile file(before);
     if (!testing::SetImmutable(file.PathText(), true)) {
@@ -79,7 +79,12 @@ TEST_F(PatchCommand, AnImmutableImageGetsTheHeldMessageAndStaysAsItWas) {
     Choose("Japan", "Black swirl", "PAL_N", "Japanese");
     Patch(file.PathText());
     ASSERT_TRUE(testing::SetImmutable(file.PathText(), false));
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{HeldMessage}));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const std::string& prompt = messages.shown[0].prompt;
+    EXPECT_EQ(prompt.rfind(testing::DeniedMessage("").prompt, 0), 0u) << prompt;
+    EXPECT_NE(prompt.find("70 - Permission denied: the file is marked immutable"),
+              std::string::npos)
+        << prompt;
     EXPECT_EQ(file.Read(), before);
     EXPECT_TRUE(NumberOneIsFree(file.PathText()));
 }

@@ -23,4 +23,12 @@ inline ShownMessage UnchangedMessage(const std::string& error) {
             MsgIcon::Critical, "Error"};
 }
 
+// A patch refused because the file may not be changed.
+inline ShownMessage DeniedMessage(const std::string& error) {
+    return {"Cannot patch the flash file because Koravel was not allowed to write to it. Nothing "
+            "in it was changed.\r\n\r\n" +
+                error,
+            MsgIcon::Critical, "Error"};
+}
+
 } // namespace koravel::testing
