@@ -11,7 +11,7 @@ linux=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev libxkbcommon-dev fonts-dejavu-core
     libgtest-dev
-    xvfb xauth xdotool x11-utils strace libx11-dev
+    xvfb xauth xdotool xclip x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file lintian
 )
 windows=(

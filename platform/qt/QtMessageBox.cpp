@@ -27,6 +27,8 @@ void QtMessageBox::Show(const std::string& prompt, MsgIcon icon, const std::stri
     box.setObjectName(QStringLiteral("KoravelMessageBox"));
     // Prompts carry file names: never let them be read as markup.
     box.setTextFormat(Qt::PlainText);
+    // The text can be selected and copied, to look an error up or pass it on.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.setWindowModality(Qt::WindowModal);
     box.exec();
 }

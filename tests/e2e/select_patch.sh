@@ -15,7 +15,7 @@ app=$(realpath "$app")
 # Give up on our own well before CTest's timeout, so the trap still runs.
 RUN_LIMIT=100
 
-for tool in xdotool xprop cmp od; do
+for tool in xdotool xprop xclip cmp od; do
     command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 
@@ -132,6 +132,20 @@ pick_in_list() { # x y rows
     wait_for 10 "the drop-down list to close" list_closed
 }
 
+# The text of the message box with the given title: selected with the mouse,
+# from its first character to below its last line, and read back from the X
+# selection.
+message_text() { # title
+    local box WIDTH HEIGHT
+    box=$(window_of "$1")
+    eval "$(xdotool getwindowgeometry --shell "$box")"
+    xdotool mousemove --window "$box" 64 12 mousedown 1 sleep 0.2 \
+        mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT / 3)) sleep 0.2 \
+        mousemove --window "$box" $((WIDTH - 5)) $((HEIGHT - 45)) sleep 0.2 mouseup 1
+    sleep 0.3
+    timeout 5 xclip -o -selection primary 2>/dev/null || true
+}
+
 # Clicks Patch and expects a box with the given title.
 patch_expecting() { # title
     focus "$main"
@@ -225,17 +239,22 @@ done
 [[ -n $keeper_pid ]] || fail "cannot hold a connection to display $DISPLAY"
 
 # Started from an empty folder, so the Open dialog does not begin where the
-# images are: only the typed full path can find them.
-(
-    cd "$work/home"
-    # X finds its cookie under the real home unless told where it is.
-    export XAUTHORITY=${XAUTHORITY:-$HOME/.Xauthority}
-    HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
-        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb exec "$app"
-) >"$work/app.log" 2>&1 &
-app_pid=$!
-wait_for 30 "the main window" shown 'Koravel v0\.3'
-main=$(window_of 'Koravel v0\.3')
+# images are: only the typed full path can find them. Any arguments come
+# before the program (setpriv, to run it as another user).
+start_app() { # [command prefix...]
+    (
+        cd "$work/home"
+        HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
+            XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb exec "$@" "$app"
+    ) >"$work/app.log" 2>&1 &
+    app_pid=$!
+    wait_for 30 "the main window" shown 'Koravel v0\.3'
+    main=$(window_of 'Koravel v0\.3')
+}
+
+# X finds its cookie under the real home unless told where it is.
+export XAUTHORITY=${XAUTHORITY:-$HOME/.Xauthority}
+start_app
 
 # ---- Select, change two lists, Patch ----------------------------------------
 
@@ -274,4 +293,35 @@ expect_changes "$work/japan.orig" "$japan" # nothing
 expect_changes "$work/usa.patched" "$usa"  # nor in the first image
 
 kill -0 "$app_pid" 2>/dev/null || fail "koravel exited during the run"
-echo "PASS: select, list changes, patch, empty path and reselect all behaved"
+
+# ---- an image its user may not write ----------------------------------------
+
+# Root writes any file whatever its permissions, so as root the program runs
+# again as "nobody", who may only read the image.
+readonly_image="$work/images/read-only.bin"
+make_image "$readonly_image" 1 1 0
+chmod 0444 "$readonly_image"
+cp "$readonly_image" "$work/read-only.orig"
+if (($(id -u) == 0)); then
+    kill "$app_pid"
+    wait "$app_pid" 2>/dev/null || true
+    cp "$XAUTHORITY" "$work/xauthority" 2>/dev/null || : >"$work/xauthority"
+    chmod 0644 "$work/xauthority"
+    export XAUTHORITY="$work/xauthority"
+    chmod 0755 "$work" "$work/images"
+    chown -R 65534:65534 "$work/home" "$work/runtime"
+    start_app setpriv --reuid=65534 --regid=65534 --clear-groups
+fi
+select_file "$readonly_image"
+pick_in_list 64 178 1 # region: USA -> Europe
+patch_expecting Error
+screenshot e2e-read-only
+said=$(message_text Error)
+dismiss Error
+[[ $said == *"Koravel was not allowed to write to it. Nothing in it was changed."* &&
+    $said == *"70 - Permission denied"* ]] ||
+    fail "the read-only image got the wrong message: $said"
+expect_changes "$work/read-only.orig" "$readonly_image" # nothing
+
+kill -0 "$app_pid" 2>/dev/null || fail "koravel exited during the run"
+echo "PASS: select, list changes, patch, empty path, reselect and a read-only image all behaved"
