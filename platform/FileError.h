@@ -30,8 +30,8 @@ inline constexpr int DeviceIO = 57;
 inline constexpr int DiskFull = 61;
 inline constexpr int BadRecordNumber = 63;
 inline constexpr int TooManyFiles = 67;
-inline constexpr int PermissionDenied =
-    70; // the file may not be changed: read-only, or not allowed
+// The file may not be changed: read-only, or not allowed.
+inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccess = 75;
 inline constexpr int PathNotFound = 76;
 } // namespace err
