@@ -13,7 +13,7 @@ inline constexpr std::uint32_t UnknownAttributes = 0xFFFFFFFFu;
 // The one place where a Windows error code (GetLastError) becomes a classic
 // file error number and a description. Another program's hold on the file is
 // 75, with the system's own text; a file that may not be changed is 70. The
-// descriptions stay true for reading, as Select does.
+// descriptions hold whatever the file was opened for, reading included.
 FileError Win32FileError(std::uint32_t code);
 
 // The same for a failure to open a file for writing or to write to it: a file

@@ -125,6 +125,20 @@ std::wstring WidePath(const std::string& path) {
     return std::move(*wide);
 }
 
+// A CD or DVD, or a volume mounted read-only, refuses writing as "access
+// denied", and its files carry a read-only attribute that no one can clear
+// there: the user must hear of a write-protected disk instead.
+bool OnReadOnlyVolume(const std::wstring& path) {
+    std::wstring root(std::max<std::size_t>(path.size(), MAX_PATH) + 1, L'\0');
+    if (!::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+        return false;
+    }
+    DWORD flags = 0;
+    return ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                   0) &&
+           (flags & FILE_READ_ONLY_VOLUME) != 0;
+}
+
 OVERLAPPED At(std::uint64_t offset) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
@@ -224,7 +238,10 @@ void Win32FileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             throw NotAFile();
         }
-        throw writing ? Win32WriteError(code, attributes) : Win32FileError(code);
+        if (!writing) {
+            throw Win32FileError(code);
+        }
+        throw Win32WriteError(OnReadOnlyVolume(wide) ? ERROR_WRITE_PROTECT : code, attributes);
     }
 
     if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
