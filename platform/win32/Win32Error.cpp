@@ -13,6 +13,12 @@ FileError WithCause(int number, const char* head, std::uint32_t code) {
     return FileError(number, std::string(head) + ": " + SystemMessageText(code));
 }
 
+// In the user's words rather than the system's "Access is denied", which reads
+// as if someone else were in the way.
+FileError Denied(const char* cause) {
+    return FileError(err::PermissionDenied, std::string("Permission denied: ") + cause);
+}
+
 // Frees what FormatMessageW allocated for us.
 class LocalText {
   public:
@@ -53,11 +59,13 @@ std::string SystemMessageText(std::uint32_t code) {
 
 FileError Win32FileError(std::uint32_t code) {
     switch (code) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED: // also a read-only file opened for writing
-    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION: // another program has the file open
+    case ERROR_LOCK_VIOLATION:    // another program has locked part of it
         return WithCause(err::PathFileAccess, "Path/File access error", code);
+    case ERROR_ACCESS_DENIED:
+        return Denied("the file's permissions do not allow it");
+    case ERROR_WRITE_PROTECT:
+        return Denied("the disk that holds the file is write-protected");
     case ERROR_FILE_NOT_FOUND:
         return WithCause(err::FileNotFound, "File not found", code);
     case ERROR_PATH_NOT_FOUND:
@@ -72,6 +80,24 @@ FileError Win32FileError(std::uint32_t code) {
         return WithCause(err::TooManyFiles, "Too many files", code);
     default:
         return WithCause(err::DeviceIO, "Device I/O error", code);
+    }
+}
+
+FileError Win32WriteError(std::uint32_t code, std::uint32_t attributes) {
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
+        if (attributes != UnknownAttributes && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return Denied("the file is marked read-only. Right-click it, choose Properties, "
+                          "clear \"Read-only\", press OK, then press Patch again.");
+        }
+        return Denied("your Windows account may not change this file. Copy it to a folder of "
+                      "your own, such as Documents, and patch the copy.");
+    case ERROR_WRITE_PROTECT:
+        return Denied("the disk that holds the file is write-protected (a locked memory card, "
+                      "a CD or DVD). Copy the file to a folder of your own, such as Documents, "
+                      "and patch the copy.");
+    default:
+        return Win32FileError(code);
     }
 }
 

@@ -17,6 +17,7 @@ namespace koravel {
 
 using win32::UniqueFile;
 using win32::Win32FileError;
+using win32::Win32WriteError;
 
 namespace {
 
@@ -124,9 +125,18 @@ std::wstring WidePath(const std::string& path) {
     return std::move(*wide);
 }
 
-bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// A CD or DVD, or a volume mounted read-only, refuses writing as "access
+// denied", and its files carry a read-only attribute that no one can clear
+// there: the user must hear of a write-protected disk instead.
+bool OnReadOnlyVolume(const std::wstring& path) {
+    std::wstring root(std::max<std::size_t>(path.size(), MAX_PATH) + 1, L'\0');
+    if (!::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+        return false;
+    }
+    DWORD flags = 0;
+    return ::GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                   0) &&
+           (flags & FILE_READ_ONLY_VOLUME) != 0;
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -181,7 +191,7 @@ bool Win32FileLayer::Exists(const std::string& path) noexcept {
             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | NoImpersonation, nullptr));
         if (!file) {
             // Refused even that (an access list, a paging file): the name is there,
-            // and Open will say 75 for it.
+            // and Open will say why (70 for the access list, 75 for a file in use).
             const DWORD code = ::GetLastError();
             if (code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION) {
                 return false;
@@ -208,20 +218,30 @@ void Win32FileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         throw NotAFile();
     }
 
-    // OPEN_EXISTING only: never created, never truncated. Writing shares reading
-    // alone, so no other program writes while we do.
+    // OPEN_EXISTING only: never created, never truncated. Writing shares
+    // nothing: any other program that has the image open, even one that only
+    // reads it and lets others write (a viewer, an emulator), makes this fail
+    // with a sharing violation, and no program can open it while we write.
     const bool writing = mode == OpenMode::ReadWrite;
-    UniqueFile file(
-        ::CreateFileW(wide.c_str(), writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                      writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | NoImpersonation, nullptr));
+    UniqueFile file(::CreateFileW(wide.c_str(),
+                                  writing ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                                  writing ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | NoImpersonation, nullptr));
     if (!file) {
         const DWORD code = ::GetLastError();
-        // A folder is refused as "access denied", which would read as a locked file.
-        if (code == ERROR_ACCESS_DENIED && IsFolder(wide)) {
+        if (code != ERROR_ACCESS_DENIED) {
+            throw writing ? Win32WriteError(code) : Win32FileError(code);
+        }
+        // "Access denied" also means a folder, and, when writing, a read-only
+        // file as well as an access list: only the attributes tell them apart.
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             throw NotAFile();
         }
-        throw Win32FileError(code);
+        if (!writing) {
+            throw Win32FileError(code);
+        }
+        throw Win32WriteError(OnReadOnlyVolume(wide) ? ERROR_WRITE_PROTECT : code, attributes);
     }
 
     if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
@@ -278,7 +298,7 @@ void Win32FileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
         OVERLAPPED at = At(offset);
         DWORD put = 0;
         if (!::WriteFile(slot.handle, data, chunk, &put, &at)) {
-            throw Win32FileError(::GetLastError());
+            throw Win32WriteError(::GetLastError());
         }
         if (put == 0) {
             throw FileError(err::DeviceIO, "Device I/O error: the file took no data");
@@ -300,7 +320,7 @@ void Win32FileLayer::Flush(int fileNumber) {
         return;
     }
     if (!::FlushFileBuffers(slot.handle)) {
-        throw Win32FileError(::GetLastError());
+        throw Win32WriteError(::GetLastError());
     }
 }
 

@@ -7,9 +7,10 @@ namespace koravel {
 
 // FileLayer on Windows file handles. Paths are UTF-8 and become UTF-16 at the
 // boundary. Files are opened only if they exist and are disk files, never
-// created or truncated. A ReadWrite file is shared for reading only, so no
-// other program can write to it while it is open; a ReadOnly file shares
-// reading and writing.
+// created or truncated. A ReadWrite file is shared with no one: it is refused
+// (75) while any other program has it open, even only to read it, and no other
+// program can open it until it is closed. A ReadOnly file shares reading and
+// writing.
 class Win32FileLayer : public FileLayer {
   public:
     static constexpr int MaxFileNumber = file_rules::MaxFileNumber;

@@ -438,18 +438,20 @@ screenshot empty-path
 dismiss Error
 for image in "$black" "$target" "$held" "$japan"; do expect_changes "$image"; done
 
-# ---- an image another Windows program holds ----------------------------------------
+# ---- an image another Windows program only reads -------------------------------------
 
 pick_in_list 64 178 Down 1 # USA -> Europe
 expect_preview blue "choosing Europe with the default swirl"
 
-# The holder keeps the file, sharing nothing, until its input ends: its input
-# is a FIFO whose only writer is this shell.
+# The holder keeps the file open the way a hex viewer or an emulator does: for
+# reading only, letting others read and write it. Patch must refuse all the
+# same. It keeps it until its input ends: its input is a FIFO whose only
+# writer is this shell.
 mkfifo "$work/holder.in"
 exec {holder_fd}<>"$work/holder.in"
 (
     cd "$work/home"
-    exec wine "$holder" "$(windows_path "$held")" none
+    exec wine "$holder" "$(windows_path "$held")" reader
 ) <"$work/holder.in" >"$work/holder.out" 2>&1 {holder_fd}>&- &
 holder_pid=$!
 holder_holds() {
@@ -506,4 +508,4 @@ wait "$app_pid" || status=$?
 app_pid=""
 ((status == 0)) || fail "Koravel.exe exited with status $status after Alt+F4"
 
-echo "PASS: start, select, list changes, patch, empty path, held image, release and reselect all behaved"
+echo "PASS: start, select, list changes, patch, empty path, image open in a viewer, release and reselect all behaved"

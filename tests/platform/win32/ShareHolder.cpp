@@ -1,12 +1,13 @@
 // Another Windows program holding a file, as a test needs one:
 //
-//   koravel_share_holder.exe <path> [none|read]
+//   koravel_share_holder.exe <path> [none|read|reader]
 //
 // Opens the file for reading and writing, sharing nothing ("none", the default)
-// or reading only ("read"), prints "held" once it holds it, then keeps it until
-// its standard input ends (or 120 s pass, so a lost test cannot leave it
-// behind). Exits 0 after closing the file, 1 when it cannot hold it, 2 on a
-// wrong command line.
+// or reading only ("read"); or, as a viewer or an emulator does, for reading
+// only, sharing reading and writing ("reader"). Prints "held" once it holds
+// it, then keeps it until its standard input ends (or 120 s pass, so a lost
+// test cannot leave it behind). Exits 0 after closing the file, 1 when it
+// cannot hold it, 2 on a wrong command line.
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Error.h"
@@ -38,16 +39,20 @@ DWORD WINAPI DrainInput(void*) {
 int wmain(int argc, wchar_t** argv) {
     using namespace koravel::win32;
 
+    DWORD access = GENERIC_READ | GENERIC_WRITE;
     DWORD sharing = 0;
     if (argc == 3 && std::wcscmp(argv[2], L"read") == 0) {
         sharing = FILE_SHARE_READ;
+    } else if (argc == 3 && std::wcscmp(argv[2], L"reader") == 0) {
+        access = GENERIC_READ;
+        sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
     } else if (argc < 2 || argc > 3 || (argc == 3 && std::wcscmp(argv[2], L"none") != 0)) {
-        std::fputs("usage: koravel_share_holder <path> [none|read]\n", stderr);
+        std::fputs("usage: koravel_share_holder <path> [none|read|reader]\n", stderr);
         return 2;
     }
 
-    UniqueFile file(::CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, sharing, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(::CreateFileW(argv[1], access, sharing, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD code = ::GetLastError();
         std::fprintf(stderr, "cannot hold %s: error %lu, %s\n", Utf8FromWide(argv[1]).c_str(),

@@ -17,7 +17,11 @@ namespace koravel::testing {
 
 class ShareHolderProcess {
   public:
-    enum class Sharing { None, Read };
+    enum class Sharing {
+        None,   // reads and writes, sharing nothing
+        Read,   // reads and writes, sharing reading
+        Reader, // only reads, sharing reading and writing: a viewer, an emulator
+    };
 
     // `holder` is the program's path (KORAVEL_SHARE_HOLDER). Returns once the
     // holder holds the file or has given up; Held() tells which. Throws when
@@ -28,8 +32,10 @@ class ShareHolderProcess {
         for (wchar_t& c : program) {
             c = c == L'/' ? L'\\' : c;
         }
-        std::wstring command = Quoted(program) + L" " + Quoted(file.wstring()) +
-                               (sharing == Sharing::Read ? L" read" : L" none");
+        std::wstring command = Quoted(program) + L" " + Quoted(file.wstring()) + L" " +
+                               (sharing == Sharing::Read     ? L"read"
+                                : sharing == Sharing::Reader ? L"reader"
+                                                             : L"none");
 
         SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         HANDLE inputRead = nullptr;

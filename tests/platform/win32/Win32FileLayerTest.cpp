@@ -1,5 +1,5 @@
 // The Windows file layer on real files: positions, fixed sizes, what counts as
-// a file, names, and other programs' share modes.
+// a file, names, other programs' share modes, and files that may not be changed.
 #include "platform/win32/Win32FileLayer.h"
 #include "platform/win32/Win32Error.h"
 #include "platform/win32/WinApi.h"
@@ -100,23 +100,30 @@ TEST_F(Win32FileLayerIo, WritesInPlaceAndNeverGrowTheFile) {
 }
 
 TEST_F(Win32FileLayerIo, EmptyTextsAndReadOnlyNumbersWriteNothing) {
+    // One at a time: a writing handle shares the file with no other, ours included.
     layer.Open(1, image, OpenMode::ReadWrite);
-    layer.Open(2, image, OpenMode::ReadOnly);
     EXPECT_NO_THROW(layer.WriteText(1, Size + 99, ""));
+    layer.Close(1);
+    layer.Open(2, image, OpenMode::ReadOnly);
     EXPECT_NO_THROW(layer.WriteText(2, 1, ""));
     const Caught refused = Catch([&] { layer.WriteText(2, 1, "x"); });
     EXPECT_EQ(refused.number, err::PathFileAccess);
     EXPECT_NE(refused.description.find("reading only"), std::string::npos);
     EXPECT_NO_THROW(layer.Flush(2)); // Windows would refuse to flush a reading handle
-    layer.Close(1);
     layer.Close(2);
     EXPECT_EQ(file.Read(), MakeFlashImage('4', '2', '1'));
 }
 
-TEST_F(Win32FileLayerIo, FlushedWritesAreInTheFileWhileItIsOpen) {
+// No other program can look while the file is open for writing: the write is
+// read back through the same handle, and from the file once it is closed.
+TEST_F(Win32FileLayerIo, FlushedWritesReadBackAndStay) {
     layer.Open(1, image, OpenMode::ReadWrite);
     layer.WriteText(1, 1, "K");
     layer.Flush(1);
+    std::uint8_t byte = 0;
+    ASSERT_TRUE(layer.ReadByte(1, 1, byte));
+    EXPECT_EQ(byte, 'K');
+    layer.Close(1);
     EXPECT_EQ(file.Read()[0], 'K');
 }
 
@@ -251,32 +258,43 @@ TEST_F(Win32FileLayerKinds, NonAsciiNamesRoundTrip) {
     EXPECT_EQ(std::distance(fs::directory_iterator(named.Folder()), fs::directory_iterator()), 1);
 }
 
-TEST_F(Win32FileLayerSharing, AFileHeldWithoutSharingIsRefusedUntilReleased) {
-    ShareHolderProcess holder(KORAVEL_SHARE_HOLDER, file.Path());
-    ASSERT_TRUE(holder.Held()) << holder.Output();
-    const Caught writing = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
-    EXPECT_EQ(writing.number, err::PathFileAccess);
-    EXPECT_EQ(writing.description,
-              "Path/File access error: " + win32::SystemMessageText(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(Catch([&] { layer.Open(1, image, OpenMode::ReadOnly); }).number, err::PathFileAccess);
-    EXPECT_TRUE(layer.Exists(image)); // held, but there
+// Whatever another program opened the file for, and however it shares it,
+// writing is refused as long as it has it open; reading only where it shares
+// reading. Once it lets go, the file is as it was and can be written.
+TEST_F(Win32FileLayerSharing, AnyOtherOpenRefusesWritingUntilReleased) {
+    using Sharing = ShareHolderProcess::Sharing;
+    struct Case {
+        Sharing sharing;
+        const char* what;
+        bool readable;
+        char written; // a new value each time, so that each write shows
+    };
+    for (const Case& c : {Case{Sharing::None, "reads and writes, sharing nothing", false, '7'},
+                          Case{Sharing::Read, "reads and writes, sharing reading", true, '8'},
+                          Case{Sharing::Reader, "only reads, sharing everything", true, '9'}}) {
+        SCOPED_TRACE(c.what);
+        const Bytes before = file.Read();
+        ShareHolderProcess holder(KORAVEL_SHARE_HOLDER, file.Path(), c.sharing);
+        ASSERT_TRUE(holder.Held()) << holder.Output();
+        const Caught writing = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
+        EXPECT_EQ(writing.number, err::PathFileAccess);
+        EXPECT_EQ(writing.description,
+                  "Path/File access error: " + win32::SystemMessageText(ERROR_SHARING_VIOLATION));
+        EXPECT_TRUE(layer.Exists(image)); // held, but there
+        const Caught reading = Catch([&] { layer.Open(2, image, OpenMode::ReadOnly); });
+        EXPECT_EQ(reading.number, c.readable ? 0 : err::PathFileAccess);
+        layer.Close(2);
 
-    EXPECT_EQ(holder.Release(), 0u);
-    EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
+        EXPECT_EQ(holder.Release(), 0u);
+        EXPECT_EQ(file.Read(), before);
+        ASSERT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
+        layer.WriteText(1, SettingOffsets[0] + 1, std::string(1, c.written));
+        layer.Close(1);
+        EXPECT_EQ(file.Read()[SettingOffsets[0]], c.written);
+    }
 }
 
-TEST_F(Win32FileLayerSharing, WhileAnotherProgramSharesReadingWeOnlyRead) {
-    ShareHolderProcess holder(KORAVEL_SHARE_HOLDER, file.Path(), ShareHolderProcess::Sharing::Read);
-    ASSERT_TRUE(holder.Held()) << holder.Output();
-    layer.Open(1, image, OpenMode::ReadOnly);
-    std::uint8_t byte = 0;
-    EXPECT_TRUE(layer.ReadByte(1, SettingOffsets[0] + 1, byte));
-    EXPECT_EQ(byte, '4');
-    EXPECT_EQ(Catch([&] { layer.Open(2, image, OpenMode::ReadWrite); }).number,
-              err::PathFileAccess);
-}
-
-TEST_F(Win32FileLayerSharing, OurWritingHandleSharesReadingOnlyUntilClosed) {
+TEST_F(Win32FileLayerSharing, OurWritingHandleSharesNothingUntilClosed) {
     layer.Open(1, image, OpenMode::ReadWrite);
     const auto openWith = [&](DWORD access) {
         win32::UniqueFile other(::CreateFileW(
@@ -284,11 +302,11 @@ TEST_F(Win32FileLayerSharing, OurWritingHandleSharesReadingOnlyUntilClosed) {
             nullptr, OPEN_EXISTING, 0, nullptr));
         return other ? ERROR_SUCCESS : ::GetLastError();
     };
-    // A writer that would share everything is still kept out; readers are not.
+    // Even a program that would share everything is kept out, a reader too.
     EXPECT_EQ(openWith(GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(openWith(GENERIC_READ), static_cast<DWORD>(ERROR_SUCCESS));
-    for (const auto sharing :
-         {ShareHolderProcess::Sharing::None, ShareHolderProcess::Sharing::Read}) {
+    EXPECT_EQ(openWith(GENERIC_READ), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    for (const auto sharing : {ShareHolderProcess::Sharing::None, ShareHolderProcess::Sharing::Read,
+                               ShareHolderProcess::Sharing::Reader}) {
         ShareHolderProcess holder(KORAVEL_SHARE_HOLDER, file.Path(), sharing);
         EXPECT_FALSE(holder.Held()) << holder.Output();
         EXPECT_EQ(holder.Release(), 1u) << holder.Output();
@@ -310,10 +328,12 @@ TEST_F(Win32FileLayerSharing, DestroyingTheLayerClosesItsFiles) {
     {
         Win32FileLayer gone;
         gone.Open(3, image, OpenMode::ReadWrite);
-        gone.Open(4, image, OpenMode::ReadOnly);
+        gone.Open(4, Beside("other.bin"), OpenMode::ReadOnly);
     }
-    ShareHolderProcess holder(KORAVEL_SHARE_HOLDER, file.Path());
-    EXPECT_TRUE(holder.Held()) << holder.Output();
+    for (const fs::path& path : {file.Path(), file.Folder() / "other.bin"}) {
+        ShareHolderProcess holder(KORAVEL_SHARE_HOLDER, path);
+        EXPECT_TRUE(holder.Held()) << Utf8(path) << ": " << holder.Output();
+    }
 }
 
 TEST_F(Win32FileLayerAccess, AReadOnlyFileIsRefusedForWriting) {
@@ -329,11 +349,13 @@ TEST_F(Win32FileLayerAccess, AReadOnlyFileIsRefusedForWriting) {
         GTEST_SKIP() << "this system lets the user write to a read-only file (Wine run as root "
                         "keeps the attribute as Unix permission bits, which root bypasses)";
     }
+    const Bytes before = file.Read();
     const Caught refused = Catch([&] { layer.Open(1, image, OpenMode::ReadWrite); });
-    EXPECT_EQ(refused.number, err::PathFileAccess);
-    EXPECT_EQ(refused.description,
-              "Path/File access error: " + win32::SystemMessageText(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(refused.number, err::PermissionDenied); // not blamed on another program
+    EXPECT_NE(refused.description.find("\"Read-only\""), std::string::npos) << refused.description;
     EXPECT_NO_THROW(layer.Open(2, image, OpenMode::ReadOnly));
+    layer.Close(2);
+    EXPECT_EQ(file.Read(), before);
 }
 
 TEST(Win32Error, DescriptionsCarryTheSystemsText) {
@@ -347,11 +369,54 @@ TEST(Win32Error, DescriptionsCarryTheSystemsText) {
     EXPECT_EQ(win32::SystemMessageText(0x2000ABCD), "error 536914893");
 }
 
+// Only another program's hold on the file is 75. A file that may not be
+// changed is 70: for reading the description only names the cause, which
+// stays true for Select; for writing it also says what to do.
+TEST(Win32Error, AFileThatMayNotBeChangedIsNotBlamedOnAnotherProgram) {
+    struct Case {
+        DWORD code;
+        DWORD attributes;
+        int number;
+        const char* readingSays;
+        const char* writingSays;
+    };
+    constexpr DWORD Plain = FILE_ATTRIBUTE_ARCHIVE;
+    constexpr DWORD ReadOnly = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
+    const std::string sharing = win32::SystemMessageText(ERROR_SHARING_VIOLATION);
+    const std::string lock = win32::SystemMessageText(ERROR_LOCK_VIOLATION);
+    for (const Case& c : {
+             Case{ERROR_SHARING_VIOLATION, Plain, err::PathFileAccess, sharing.c_str(),
+                  sharing.c_str()},
+             Case{ERROR_LOCK_VIOLATION, Plain, err::PathFileAccess, lock.c_str(), lock.c_str()},
+             Case{ERROR_ACCESS_DENIED, Plain, err::PermissionDenied, "permissions",
+                  "Copy it to a folder of your own"},
+             Case{ERROR_ACCESS_DENIED, win32::UnknownAttributes, err::PermissionDenied,
+                  "permissions", "may not change this file"},
+             Case{ERROR_ACCESS_DENIED, ReadOnly, err::PermissionDenied, "permissions",
+                  "Properties, clear \"Read-only\""},
+             Case{ERROR_WRITE_PROTECT, ReadOnly, err::PermissionDenied, "write-protected",
+                  "write-protected (a locked memory card"},
+             Case{ERROR_DISK_FULL, Plain, err::DiskFull, "Disk full", "Disk full"},
+         }) {
+        SCOPED_TRACE(std::to_string(c.code) + " with attributes " + std::to_string(c.attributes));
+        const FileError reading = win32::Win32FileError(c.code);
+        const FileError writing = win32::Win32WriteError(c.code, c.attributes);
+        EXPECT_EQ(reading.Number(), c.number);
+        EXPECT_EQ(writing.Number(), c.number);
+        EXPECT_NE(reading.Description().find(c.readingSays), std::string::npos)
+            << reading.Description();
+        EXPECT_NE(writing.Description().find(c.writingSays), std::string::npos)
+            << writing.Description();
+        if (c.number == err::PermissionDenied) {
+            EXPECT_EQ(writing.Description().rfind("Permission denied: ", 0), 0u);
+            EXPECT_EQ(reading.Description().find("Patch"), std::string::npos)
+                << "reading says what to do for a patch: " << reading.Description();
+        }
+    }
+}
+
 TEST(Win32Error, NamesTheNumbersForFailuresTooRareToProvoke) {
     const std::pair<DWORD, int> cases[] = {
-        {ERROR_ACCESS_DENIED, err::PathFileAccess}, // provoked above, where the system refuses
-        {ERROR_LOCK_VIOLATION, err::PathFileAccess},
-        {ERROR_WRITE_PROTECT, err::PathFileAccess},
         {ERROR_BAD_PATHNAME, err::PathNotFound},
         {ERROR_FILENAME_EXCED_RANGE, err::PathNotFound},
         {ERROR_DISK_FULL, err::DiskFull},
