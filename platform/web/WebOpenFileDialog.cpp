@@ -48,7 +48,7 @@ EM_ASYNC_JS(int, koravel_pick_file, (const char* typesText, const char* acceptTe
         Module.koravelPicked = {name: file.name, handle: null, file};
         return 1;
     } catch (e) {
-        return koravelFail(e);
+        return koravelFail(e, "pick");
     }
 });
 // clang-format on

@@ -240,7 +240,8 @@ export class KoravelPage {
     }
 
     // What the next showOpenFilePicker gives: a file's name, or null for Cancel;
-    // refuse: null, 'locked', 'permission' or 'close'.
+    // refuse: null, 'locked' (createWritable fails: in use elsewhere),
+    // 'permission' (the user denies saving changes) or 'close' (changed elsewhere).
     answerPicker(name, refuse = null) {
         return this.page.evaluate(([name, refuse]) => Object.assign(window.__koravel, { pick: name, refuse }), [name, refuse]);
     }

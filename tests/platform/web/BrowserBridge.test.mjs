@@ -1,0 +1,112 @@
+// The page's bridge to the browser (platform/web/BrowserBridge.js), loaded in
+// Node.js with stand-ins for the browser's objects: how each failure of the
+// browser becomes the program's error number and description.
+//   node --test BrowserBridge.test.mjs
+import { describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import vm from 'node:vm';
+
+const source = readFileSync(
+    join(dirname(fileURLToPath(import.meta.url)), '../../../platform/web/BrowserBridge.js'),
+    'utf8',
+);
+
+// A fresh bridge in a global of its own: `globals` are the browser's objects.
+function loadBridge(globals = {}) {
+    const context = vm.createContext({
+        Module: {},
+        setTimeout: (...a) => setTimeout(...a),
+        clearTimeout: (...a) => clearTimeout(...a),
+        ...globals,
+    });
+    context.window ??= context;
+    vm.runInContext(source, context, { filename: 'BrowserBridge.js' });
+    return context;
+}
+
+const SAVE_DENIED =
+    "Permission denied: the browser was not allowed to save changes to the file. Press Patch again to be asked again. If the browser does not ask, reload the page and select the file again; if it still does not ask, allow file editing for this page in the browser's site settings (the icon to the left of the address).";
+const READ_DENIED = 'Permission denied: the browser was not allowed to read the file. Select it again.';
+const PICK_DENIED = 'Permission denied: the browser did not let the page show its file picker. Press Select again.';
+
+const failure = (name, message = `${name} happened`) => new DOMException(message, name);
+
+describe('a failure of the browser as an error number and description', () => {
+    for (const [name, doing, number, description] of [
+        ['NotAllowedError', 'save', 70, SAVE_DENIED],
+        ['SecurityError', 'save', 70, SAVE_DENIED],
+        ['NotAllowedError', 'read', 70, READ_DENIED],
+        ['SecurityError', 'pick', 70, PICK_DENIED],
+        ['NoModificationAllowedError', 'save', 75, 'Path/File access error: NoModificationAllowedError happened'],
+        ['InvalidStateError', 'save', 75, 'Path/File access error: InvalidStateError happened'],
+        ['NotFoundError', 'read', 53, 'File not found: NotFoundError happened'],
+        ['QuotaExceededError', 'save', 61, 'Disk full: QuotaExceededError happened'],
+        ['NotReadableError', 'read', 57, 'Device I/O error: NotReadableError happened'],
+        ['AbortError', 'pick', 57, 'Device I/O error: AbortError happened'],
+    ]) {
+        test(`${name} while ${{ pick: 'picking', read: 'reading', save: 'saving' }[doing]}: ${number}`, () => {
+            const bridge = loadBridge();
+            assert.equal(bridge.koravelFail(failure(name), doing), -number);
+            assert.equal(bridge.Module.koravelError, description);
+        });
+    }
+
+    test('a thrown value that is no error is a device error that names it', () => {
+        const bridge = loadBridge();
+        assert.equal(bridge.koravelFail('odd', 'read'), -57);
+        assert.equal(bridge.Module.koravelError, 'Device I/O error: odd');
+    });
+});
+
+// A picked handle whose permission answers and createWritable are scripted.
+function handle({ query = 'granted', request = 'granted', create = async () => ({ stream: true }) } = {}) {
+    const calls = [];
+    const answer = (value) => (typeof value === 'function' ? value() : value);
+    return {
+        calls,
+        queryPermission: async (d) => (calls.push(['query', d.mode]), answer(query)),
+        requestPermission: async (d) => (calls.push(['request', d.mode]), answer(request)),
+        createWritable: async (options) => (calls.push(['create', options.keepExistingData]), create()),
+    };
+}
+
+describe('asking to save changes in place', () => {
+    const throws = (name) => () => {
+        throw failure(name);
+    };
+    for (const [what, answers, number, description, calls] of [
+        ['granted already', {}, 0, '', ['query', 'create']],
+        ['granted when asked', { query: 'prompt' }, 0, '', ['query', 'request', 'create']],
+        ['denied by the user', { query: 'prompt', request: 'denied' }, 70, SAVE_DENIED, ['query', 'request']],
+        ['request dismissed', { query: 'prompt', request: 'prompt' }, 70, SAVE_DENIED, ['query', 'request']],
+        ['asked without a gesture', { query: 'prompt', request: throws('SecurityError') }, 70, SAVE_DENIED, ['query', 'request']],
+        ['refused at createWritable', { create: throws('NotAllowedError') }, 70, SAVE_DENIED, ['query', 'create']],
+        ['file locked', { create: throws('NoModificationAllowedError') }, 75, 'Path/File access error: NoModificationAllowedError happened', ['query', 'create']],
+        ['file in use', { create: throws('InvalidStateError') }, 75, 'Path/File access error: InvalidStateError happened', ['query', 'create']],
+        ['file gone', { create: throws('NotFoundError') }, 53, 'File not found: NotFoundError happened', ['query', 'create']],
+    ]) {
+        test(`${what}: ${number || 'a swap copy'}`, async () => {
+            const bridge = loadBridge();
+            const picked = { name: 'flash.bin', handle: handle(answers), file: null };
+            assert.equal(await bridge.koravelBeginWrite(picked), -number || 0);
+            assert.equal(bridge.Module.koravelError, description);
+            assert.deepEqual(picked.handle.calls.map(([call]) => call), calls);
+            assert.deepEqual(picked.writable, number === 0 ? { stream: true } : undefined);
+            for (const [call, argument] of picked.handle.calls) {
+                assert.equal(argument, call === 'create' ? true : 'readwrite', call);
+            }
+        });
+    }
+
+    test('a handle without permission calls goes straight to its swap copy', async () => {
+        const bridge = loadBridge();
+        const calls = [];
+        const picked = { handle: { createWritable: async (o) => (calls.push(o), 'stream') } };
+        assert.equal(await bridge.koravelBeginWrite(picked), 0);
+        assert.equal(JSON.stringify(calls), '[{"keepExistingData":true}]'); // from the bridge's realm
+        assert.equal(picked.writable, 'stream');
+    });
+});
