@@ -40,8 +40,7 @@ EM_ASYNC_JS(double, koravel_file_read, (double offset, int length, unsigned char
 });
 
 EM_JS(int, koravel_file_writes_in_place, (), {
-    const handle = Module.koravelPicked.handle;
-    return handle && typeof handle.createWritable === "function" ? 1 : 0;
+    return koravelWritesInPlace(Module.koravelPicked) ? 1 : 0;
 });
 
 EM_ASYNC_JS(int, koravel_file_begin_write, (), {

@@ -1,6 +1,7 @@
 // The page's bridge to the browser (platform/web/BrowserBridge.js), loaded in
 // Node.js with stand-ins for the browser's objects: how each failure of the
-// browser becomes the program's error number and description.
+// browser becomes the program's error number and description, and which
+// files are changed in place.
 //   node --test BrowserBridge.test.mjs
 import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -109,4 +110,26 @@ describe('asking to save changes in place', () => {
         assert.equal(JSON.stringify(calls), '[{"keepExistingData":true}]'); // from the bridge's realm
         assert.equal(picked.writable, 'stream');
     });
+});
+
+describe('which files are changed in place, and what the note under the window says', () => {
+    class Writable {
+        createWritable() {}
+    }
+    class ReadOnly {}
+    const picker = () => [];
+    for (const [what, globals, picked, inPlace] of [
+        ['a handle that writes', {}, { handle: new Writable() }, true],
+        ['a handle without createWritable', {}, { handle: new ReadOnly() }, false],
+        ['a File from <input type="file">', {}, { handle: null, file: {} }, false],
+        ['nothing picked, picker and writable handles', { showOpenFilePicker: picker, FileSystemFileHandle: Writable }, null, true],
+        ['nothing picked, picker without createWritable', { showOpenFilePicker: picker, FileSystemFileHandle: ReadOnly }, null, false],
+        ['nothing picked, handles but no picker', { FileSystemFileHandle: Writable }, null, false],
+        ['nothing picked, no File System Access at all', {}, null, false],
+    ]) {
+        test(`${what}: ${inPlace ? 'in place' : 'a download'}`, () => {
+            const bridge = loadBridge(globals);
+            assert.equal(bridge.koravelWritesInPlace(picked), inPlace);
+        });
+    }
 });
