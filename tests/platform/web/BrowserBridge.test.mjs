@@ -1,9 +1,9 @@
 // The page's bridge to the browser (platform/web/BrowserBridge.js), loaded in
 // Node.js with stand-ins for the browser's objects: how each failure of the
-// browser becomes the program's error number and description, and which
-// files are changed in place.
+// browser becomes the program's error number and description, which files
+// are changed in place, and when the <input type="file"> picker is done.
 //   node --test BrowserBridge.test.mjs
-import { describe, test } from 'node:test';
+import { describe, mock, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -130,6 +130,73 @@ describe('which files are changed in place, and what the note under the window s
         test(`${what}: ${inPlace ? 'in place' : 'a download'}`, () => {
             const bridge = loadBridge(globals);
             assert.equal(bridge.koravelWritesInPlace(picked), inPlace);
+        });
+    }
+});
+
+describe('the <input type="file"> picker', () => {
+    // An input and a window that record their listeners.
+    class Target extends EventTarget {
+        listeners = new Set();
+        addEventListener(type, listener, options) {
+            this.listeners.add(`${type}${options === true ? ' capture' : ''}`);
+            super.addEventListener(type, listener, options);
+        }
+        removeEventListener(type, listener, options) {
+            this.listeners.delete(`${type}${options === true ? ' capture' : ''}`);
+            super.removeEventListener(type, listener, options);
+        }
+    }
+    class Input extends Target {
+        files = null;
+        clicks = 0;
+        click() {
+            this.clicks++;
+        }
+    }
+    const FILE = { name: 'flash.bin' };
+    const fire = (target, type) => target.dispatchEvent(new Event(type));
+
+    // steps: what happens after the click, in turn; a number lets that many ms pass.
+    for (const [what, steps, result, settledAt] of [
+        ['a file picked', [(i) => (i.files = [FILE]), (i) => fire(i, 'change')], FILE, 0],
+        ['dismissed, with a cancel event', [(i) => fire(i, 'cancel')], null, 0],
+        ['dismissed, only the focus comes back', [(i, w) => fire(w, 'focus'), 999], null, 1000],
+        ['dismissed, a pointer on the page', [(i, w) => fire(w, 'pointerdown'), 999], null, 1000],
+        ['picked, the focus back just before the change', [(i, w) => fire(w, 'focus'), 900, (i) => (i.files = [FILE]), (i) => fire(i, 'change')], FILE, 900],
+        ['picked, the file there but no change yet', [(i, w) => fire(w, 'focus'), (i) => (i.files = [FILE]), 999], FILE, 1000],
+        ['focus twice: the grace time starts again', [(i, w) => fire(w, 'focus'), 600, (i, w) => fire(w, 'focus'), 999], null, 1600],
+    ]) {
+        test(what, async (t) => {
+            t.mock.timers.enable({ apis: ['setTimeout'] });
+            const window = new Target();
+            const bridge = loadBridge({ window });
+            const input = new Input();
+            let settled;
+            bridge.koravelPickWithInput(input).then((file) => (settled = { file }));
+            assert.equal(input.clicks, 1);
+            assert.deepEqual([...input.listeners, ...window.listeners], ['change', 'cancel', 'focus', 'pointerdown capture']);
+            let now = 0;
+            const flush = () => new Promise(setImmediate);
+            for (const step of steps) {
+                if (typeof step === 'number') {
+                    t.mock.timers.tick(step);
+                    now += step;
+                } else {
+                    step(input, window);
+                }
+                await flush();
+                if (now < settledAt) assert.equal(settled, undefined, `settled before ${settledAt} ms`);
+            }
+            if (!settled) {
+                t.mock.timers.tick(1);
+                now += 1;
+                await flush();
+            }
+            assert.deepEqual(settled, { file: result });
+            assert.equal(now >= settledAt, true);
+            assert.deepEqual([...input.listeners, ...window.listeners], [], 'every listener is removed');
+            fire(input, 'change'); // too late: nothing more happens
         });
     }
 });
