@@ -24,7 +24,7 @@ EM_ASYNC_JS(double, koravel_file_size, (), {
         picked.current = file;
         return file.size;
     } catch (e) {
-        return koravelFail(e);
+        return koravelFail(e, "read");
     }
 });
 
@@ -35,36 +35,16 @@ EM_ASYNC_JS(double, koravel_file_read, (double offset, int length, unsigned char
         HEAPU8.set(bytes, into);
         return bytes.length;
     } catch (e) {
-        return koravelFail(e);
+        return koravelFail(e, "read");
     }
 });
 
 EM_JS(int, koravel_file_writes_in_place, (), {
-    const handle = Module.koravelPicked.handle;
-    return handle && typeof handle.createWritable === "function" ? 1 : 0;
+    return koravelWritesInPlace(Module.koravelPicked) ? 1 : 0;
 });
 
-// Permission to save changes is asked once; then a swap copy that starts as
-// the file.
 EM_ASYNC_JS(int, koravel_file_begin_write, (), {
-    const picked = Module.koravelPicked;
-    const handle = picked.handle;
-    try {
-        if (typeof handle.queryPermission === "function") {
-            let state = await handle.queryPermission({mode: "readwrite"});
-            if (state !== "granted" && typeof handle.requestPermission === "function") {
-                state = await handle.requestPermission({mode: "readwrite"});
-            }
-            if (state !== "granted") {
-                Module.koravelError = "Path/File access error: permission to save changes was refused";
-                return -75;
-            }
-        }
-        picked.writable = await handle.createWritable({keepExistingData: true});
-        return 0;
-    } catch (e) {
-        return koravelFail(e);
-    }
+    return koravelBeginWrite(Module.koravelPicked);
 });
 
 EM_ASYNC_JS(int, koravel_file_write, (double offset, const unsigned char* bytes, int length), {
@@ -73,7 +53,7 @@ EM_ASYNC_JS(int, koravel_file_write, (double offset, const unsigned char* bytes,
             {type: "write", position: offset, data: HEAPU8.slice(bytes, bytes + length)});
         return 0;
     } catch (e) {
-        return koravelFail(e);
+        return koravelFail(e, "save");
     }
 });
 
@@ -85,7 +65,7 @@ EM_ASYNC_JS(int, koravel_file_commit, (), {
         await writable.close();
         return 0;
     } catch (e) {
-        return koravelFail(e);
+        return koravelFail(e, "save");
     }
 });
 

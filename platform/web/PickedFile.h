@@ -26,8 +26,9 @@ class PickedFile {
     virtual bool WritesInPlace() = 0;
 
     // In place: asks for permission to change the file and starts a swap copy
-    // that holds the file's bytes. Throws 75 when the browser or the system
-    // refuses; nothing is written then.
+    // that holds the file's bytes. Throws 70 when the browser was not allowed
+    // to (the user said no), 75 when the file is locked or in use elsewhere;
+    // nothing is written then.
     virtual void BeginWrite() = 0;
     // Writes into the swap copy.
     virtual void Write(std::int64_t offset, std::span<const std::uint8_t> bytes) = 0;

@@ -32,23 +32,14 @@ EM_ASYNC_JS(int, koravel_pick_file, (const char* typesText, const char* acceptTe
         const input = document.getElementById("filePicker");
         input.accept = UTF8ToString(acceptText);
         input.value = "";
-        const file = await new Promise((resolve) => {
-            const done = () => {
-                input.removeEventListener("change", done);
-                input.removeEventListener("cancel", done);
-                resolve((input.files && input.files[0]) || null);
-            };
-            input.addEventListener("change", done);
-            input.addEventListener("cancel", done);
-            input.click();
-        });
+        const file = await koravelPickWithInput(input);
         if (!file) {
             return 0;
         }
         Module.koravelPicked = {name: file.name, handle: null, file};
         return 1;
     } catch (e) {
-        return koravelFail(e);
+        return koravelFail(e, "pick");
     }
 });
 // clang-format on

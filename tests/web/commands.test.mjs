@@ -16,6 +16,12 @@ const SUCCESS = {
     ok: 'OK',
 };
 const IN_USE = error("Cannot patch the flash file because it's opened in another program.");
+const DENIED = error(
+    'Cannot patch the flash file because Koravel was not allowed to write to it. Nothing in it was changed.\n\n' +
+        '70 - Permission denied: the browser was not allowed to save changes to the file. Press Patch again to be asked again. ' +
+        'If the browser does not ask, reload the page and select the file again; if it still does not ask, allow file editing ' +
+        "for this page in the browser's site settings (the icon to the left of the address).",
+);
 const NOT_FOUND = error("Make sure the flash you selected actually exists i.e. it doesn't.");
 
 describe('Select and Patch with the File System Access API', { skip: skipReason }, () => {
@@ -217,18 +223,23 @@ describe('Select and Patch with the File System Access API', { skip: skipReason 
         await page.close();
     });
 
-    test('a refused write is error 75, nothing is written, and a later Patch succeeds', async () => {
+    test('a refused write says who refused, nothing is written, and a later Patch succeeds', async () => {
         const image = makeFlashImage('1', '1', '0');
-        for (const refusal of ['locked', 'permission', 'close']) {
+        for (const [refusal, message] of [
+            ['locked', IN_USE],
+            ['permission', DENIED],
+            ['close', IN_USE],
+        ]) {
             const page = await open();
             await page.writeFlash('flash.bin', image);
             await page.answerPicker('flash.bin', refusal);
             assert.deepEqual(await page.run('#cmdFlash'), []);
             await page.choose('cboPatch1', 'Europe');
-            assert.deepEqual(await page.run('#cmdPatch'), [IN_USE], refusal);
+            assert.deepEqual(await page.run('#cmdPatch'), [message], refusal);
             assert.deepEqual(await page.readFlash('flash.bin'), image, refusal);
 
-            // The other program lets go: the same file, picked again, patches.
+            // The other program lets go, or the user allows saving: the same
+            // file, picked again, patches.
             await page.answerPicker('flash.bin');
             assert.deepEqual(await page.run('#cmdFlash'), []);
             await page.choose('cboPatch1', 'Europe');

@@ -1,11 +1,43 @@
-// Select and Patch where the browser has no File System Access API: the
-// file comes from an <input type="file"> and Patch hands over a patched copy
-// as a download.
+// Select and Patch where the browser cannot write to a picked file: the file
+// comes from an <input type="file">, or from a picker whose handles cannot
+// write, and Patch hands over a patched copy as a download.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFile } from 'node:fs/promises';
+import { mkdtemp, readFile, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
 import { KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { SETTING_OFFSETS, differingOffsets, makeFlashImage, withSettings } from './support/flash.mjs';
+
+const downloaded = (name) => ({
+    title: 'Information',
+    style: 'information',
+    prompt: `A patched copy of your flash file was handed to the browser as a download named "${name}". The file you picked is unchanged: use the downloaded copy (the browser may add a number to its name).`,
+});
+
+// The note under the window: shown, clear of the window, and what it says.
+const saveNote = (page) =>
+    page.page.evaluate(() => {
+        const note = document.getElementById('saveNote');
+        const rect = note?.getBoundingClientRect();
+        const window = document.getElementById('frmMain').getBoundingClientRect();
+        const overlaps = rect && rect.left < window.right && rect.right > window.left && rect.top < window.bottom && rect.bottom > window.top;
+        return { visible: !!note && note.checkVisibility() && rect.width > 0, text: note?.textContent ?? '', overlaps };
+    });
+
+// Runs Patch, catching what it downloads; the download comes before the message.
+async function patchCatchingDownloads(page) {
+    const events = [];
+    const downloads = [];
+    const onDownload = (download) => {
+        downloads.push(download);
+        events.push('download');
+    };
+    page.page.on('download', onDownload);
+    const messages = await page.run('#cmdPatch', { onMessage: () => events.push('message') });
+    page.page.off('download', onDownload);
+    return { events, downloads, messages: messages.map((m) => ({ title: m.title, style: m.style, prompt: m.prompt })) };
+}
 
 describe('Select and Patch without the File System Access API', { skip: skipReason }, () => {
     let browser;
@@ -31,21 +63,20 @@ describe('Select and Patch without the File System Access API', { skip: skipReas
         });
 
     test('says next to the window that Patch saves a patched copy', async () => {
-        const note = await page.page.evaluate(() => {
-            const note = document.getElementById('saveNote');
-            const rect = note?.getBoundingClientRect();
-            const window = document.getElementById('frmMain').getBoundingClientRect();
-            const overlaps = rect && rect.left < window.right && rect.right > window.left && rect.top < window.bottom && rect.bottom > window.top;
-            return { visible: !!note && note.checkVisibility() && rect.width > 0, text: note?.textContent ?? '', overlaps };
-        });
+        const note = await saveNote(page);
         assert.equal(note.visible, true);
         assert.match(note.text, /download|copy/i);
         assert.equal(note.overlaps, false, 'the note covers the window');
     });
 
+    // The user's file, on disk.
+    let picked;
+
     test('Select reads the chosen file and shows its name', async () => {
         const image = makeFlashImage('Y', '2', '3');
-        assert.deepEqual(await pick([{ name: 'flash.bin', mimeType: 'application/octet-stream', buffer: image }]), []);
+        picked = join(await mkdtemp(join(tmpdir(), 'koravel-')), 'flash.bin');
+        await writeFile(picked, image);
+        assert.deepEqual(await pick([picked]), []);
         // The filter lets every file through, so the input names no type (iOS would hide files of types it does not know).
         assert.equal(await page.page.$eval('#filePicker', (input) => input.accept), '');
         assert.deepEqual(await page.state(), {
@@ -64,20 +95,11 @@ describe('Select and Patch without the File System Access API', { skip: skipReas
         await page.choose('cboPatch4', 'default swirl');
         await page.choose('cboPatch2', 'PAL');
         await page.choose('cboPatch3', 'Japanese');
-        // The download is handed over first, then the success message is shown.
-        const events = [];
-        const downloads = [];
-        const onDownload = (download) => {
-            downloads.push(download);
-            events.push('download');
-        };
-        page.page.on('download', onDownload);
-        const messages = await page.run('#cmdPatch', { onMessage: () => events.push('message') });
-        page.page.off('download', onDownload);
-        assert.deepEqual(messages.map((m) => [m.title, m.style, m.prompt]), [
-            ['Information', 'information', 'Your flash file was patched successfully.'],
-        ]);
+        // The download is handed over first, then the message says where the patch went.
+        const { events, downloads, messages } = await patchCatchingDownloads(page);
+        assert.deepEqual(messages, [downloaded('flash.bin')]);
         assert.deepEqual(events, ['download', 'message']);
+        assert.deepEqual(await readFile(picked), image, 'the picked file is unchanged');
         assert.equal(downloads[0].suggestedFilename(), 'flash.bin');
         assert.equal(await downloads[0].failure(), null);
         const copy = await readFile(await downloads[0].path());
@@ -113,6 +135,27 @@ describe('Select and Patch without the File System Access API', { skip: skipReas
         assert.ok(messages[0].prompt.startsWith('The file you selected is too small to be a flash image'), messages[0].prompt);
     });
 
+    // A browser without cancel events tells the page nothing when its picker is
+    // dismissed: as a file chooser left unanswered, while the page gets the focus back.
+    test('a browser that sends no cancel event: the window comes back once the page has the focus again', async () => {
+        const before = await page.state();
+        let chooser;
+        const messages = await page.run(async () => {
+            [chooser] = await Promise.all([page.page.waitForEvent('filechooser'), page.page.click('#cmdFlash')]);
+            await page.page.waitForTimeout(1500);
+            assert.equal(await page.page.evaluate(() => document.documentElement.dataset.state), 'busy', 'waits while the picker is open');
+            await page.page.evaluate(() => window.dispatchEvent(new Event('focus')));
+        });
+        assert.deepEqual(messages, []);
+        assert.deepEqual(await page.state(), before);
+        assert.equal(await page.page.evaluate(() => document.getElementById('frmMain').inert), false);
+
+        // The chooser closed at last (its answer reaches no one), Select takes a file again.
+        await chooser.setFiles([]);
+        assert.deepEqual(await pick([{ name: 'after.bin', mimeType: 'application/octet-stream', buffer: makeFlashImage('X', '0', '1') }]), []);
+        assert.equal((await page.state()).txtFlash, 'after.bin');
+    });
+
     test('sends no request but for the page and blobs, and reports no error', () => {
         assert.deepEqual(page.foreignRequests(), []);
         assert.deepEqual(page.problems, []);
@@ -120,5 +163,45 @@ describe('Select and Patch without the File System Access API', { skip: skipReas
             server.requests.filter((r) => r !== `GET ${server.path}`),
             [],
         );
+    });
+});
+
+describe('Select and Patch with a picker whose handles cannot write', { skip: skipReason }, () => {
+    let browser;
+    let server;
+
+    before(async () => {
+        server = await servePage();
+        browser = await launchBrowser();
+    });
+
+    after(async () => {
+        await browser?.close();
+        await server?.close();
+    });
+
+    test('the note shows, and Patch downloads a patched copy and leaves the picked file as it was', async () => {
+        const page = await KoravelPage.open(browser, server, { picker: 'read-only-handles' });
+        try {
+            assert.equal((await saveNote(page)).visible, true);
+            const image = makeFlashImage('X', '0', '1');
+            await page.writeFlash('dc_flash.bin', image);
+            await page.answerPicker('dc_flash.bin');
+            assert.deepEqual(await page.run('#cmdFlash'), []);
+            assert.equal((await page.probe()).pickerCalls.length, 1, 'picked with the picker');
+            await page.choose('cboPatch1', 'USA');
+
+            const { events, downloads, messages } = await patchCatchingDownloads(page);
+            assert.deepEqual(messages, [downloaded('dc_flash.bin')]);
+            assert.deepEqual(events, ['download', 'message']);
+            assert.equal(downloads[0].suggestedFilename(), 'dc_flash.bin');
+            assert.deepEqual(await readFile(await downloads[0].path()), withSettings(image, 'Y01'));
+            assert.deepEqual(await page.readFlash('dc_flash.bin'), image, 'the picked file is unchanged');
+            assert.deepEqual((await page.probe()).permissionCalls, [], 'no permission to save is asked for a download');
+            assert.deepEqual(page.foreignRequests(), []);
+            assert.deepEqual(page.problems, []);
+        } finally {
+            await page.close();
+        }
     });
 });

@@ -5,9 +5,6 @@
   const byId = (id) => document.getElementById(id);
   const frm = byId('frmMain');
 
-  // Without the File System Access API the patched image leaves as a download.
-  byId('saveNote').hidden = typeof window.showOpenFilePicker === 'function';
-
   // The module boot.js has been compiling since the top of the page.
   const koravel = await createKoravel({
     instantiateWasm(imports, receiveInstance) {
@@ -18,6 +15,10 @@
       return {};
     },
   });
+
+  // Where a picked file could not be changed in place, Patch hands over a
+  // patched copy as a download: the program's own rule says which.
+  byId('saveNote').hidden = koravel.koravelWritesInPlace(null);
 
   // A command runs to its end before anything else on the page can be used:
   // the window takes no input while a picker, a file operation or a message

@@ -239,6 +239,19 @@ TEST_F(WebFileLayerTest, WithoutInPlaceWritesThePatchedCopyIsDownloadedOnce) {
     EXPECT_EQ(file->downloads.size(), 2u) << "nothing written, nothing handed over";
 }
 
+// Patch words its message by this answer: it must match where the bytes go.
+TEST_F(WebFileLayerTest, SavesToSaysDownloadExactlyWhenTheChangesLeaveAsADownload) {
+    for (const bool inPlace : {true, false}) {
+        Pick(Counting(20), inPlace);
+        layer.Open(N, "flash.bin", OpenMode::ReadWrite);
+        const bool download = layer.SavesTo(N) == SaveTarget::Download;
+        layer.WriteText(N, 1, "A");
+        layer.Close(N);
+        EXPECT_EQ(download, !file->downloads.empty()) << inPlace;
+        EXPECT_EQ(download, file->bytes[0] != 'A') << inPlace;
+    }
+}
+
 TEST_F(WebFileLayerTest, InPlaceWithNothingWrittenTheSwapCopyIsThrownAway) {
     const Bytes before = Counting(40);
     Pick(before);

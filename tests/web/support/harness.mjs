@@ -88,7 +88,8 @@ export async function launchBrowser() {
 
 // Runs before the page's scripts: follows data-state ("busy" and "ready" in
 // turn) and, when asked, answers showOpenFilePicker with a file of the
-// origin-private file system, or takes the File System Access API away.
+// origin-private file system, or takes the File System Access API away, or
+// only the handles' createWritable (kept for writeFlash).
 function pageProbe(picker) {
     const probe = { states: [], opened: 0, closed: 0, pickerCalls: [], permissionCalls: [], pick: null, refuse: null };
     window.__koravel = probe;
@@ -114,6 +115,10 @@ function pageProbe(picker) {
         delete window.showOpenFilePicker;
         delete Window.prototype.showOpenFilePicker;
         return;
+    }
+    if (picker === 'read-only-handles') {
+        Object.defineProperty(window, '__koravelCreateWritable', { value: FileSystemFileHandle.prototype.createWritable });
+        delete FileSystemFileHandle.prototype.createWritable;
     }
     const showOpenFilePicker = async (options) => {
         probe.pickerCalls.push(JSON.parse(JSON.stringify(options ?? null)));
@@ -151,13 +156,23 @@ function pageProbe(picker) {
 
 export class KoravelPage {
     // picker: 'opfs' answers the picker from the origin-private file system;
+    // 'read-only-handles' does too, with handles that have no createWritable;
     // 'download' takes the File System Access API away. fromBase64: false
     // takes Uint8Array.fromBase64 away, as in browsers that predate it.
     // hasTouch and isMobile: a phone's touch screen and its browser.
     static async open(
         browser,
         server,
-        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false } = {},
+        {
+            picker = 'opfs',
+            deviceScaleFactor = 1,
+            width = 800,
+            height = 600,
+            screen,
+            fromBase64 = true,
+            hasTouch = false,
+            isMobile = false,
+        } = {},
     ) {
         const context = await browser.newContext({
             viewport: { width, height },
@@ -216,7 +231,7 @@ export class KoravelPage {
                 const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
                 const folder = await navigator.storage.getDirectory();
                 const handle = await folder.getFileHandle(name, { create: true });
-                const stream = await handle.createWritable();
+                const stream = await (handle.createWritable ?? window.__koravelCreateWritable).call(handle);
                 await stream.write(bytes);
                 await stream.close();
             },
@@ -240,7 +255,8 @@ export class KoravelPage {
     }
 
     // What the next showOpenFilePicker gives: a file's name, or null for Cancel;
-    // refuse: null, 'locked', 'permission' or 'close'.
+    // refuse: null, 'locked' (createWritable fails: in use elsewhere),
+    // 'permission' (the user denies saving changes) or 'close' (changed elsewhere).
     answerPicker(name, refuse = null) {
         return this.page.evaluate(([name, refuse]) => Object.assign(window.__koravel, { pick: name, refuse }), [name, refuse]);
     }
