@@ -135,27 +135,6 @@ describe('Select and Patch without the File System Access API', { skip: skipReas
         assert.ok(messages[0].prompt.startsWith('The file you selected is too small to be a flash image'), messages[0].prompt);
     });
 
-    // A browser without cancel events tells the page nothing when its picker is
-    // dismissed: as a file chooser left unanswered, while the page gets the focus back.
-    test('a browser that sends no cancel event: the window comes back once the page has the focus again', async () => {
-        const before = await page.state();
-        let chooser;
-        const messages = await page.run(async () => {
-            [chooser] = await Promise.all([page.page.waitForEvent('filechooser'), page.page.click('#cmdFlash')]);
-            await page.page.waitForTimeout(1500);
-            assert.equal(await page.page.evaluate(() => document.documentElement.dataset.state), 'busy', 'waits while the picker is open');
-            await page.page.evaluate(() => window.dispatchEvent(new Event('focus')));
-        });
-        assert.deepEqual(messages, []);
-        assert.deepEqual(await page.state(), before);
-        assert.equal(await page.page.evaluate(() => document.getElementById('frmMain').inert), false);
-
-        // The chooser closed at last (its answer reaches no one), Select takes a file again.
-        await chooser.setFiles([]);
-        assert.deepEqual(await pick([{ name: 'after.bin', mimeType: 'application/octet-stream', buffer: makeFlashImage('X', '0', '1') }]), []);
-        assert.equal((await page.state()).txtFlash, 'after.bin');
-    });
-
     test('sends no request but for the page and blobs, and reports no error', () => {
         assert.deepEqual(page.foreignRequests(), []);
         assert.deepEqual(page.problems, []);

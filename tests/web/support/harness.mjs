@@ -163,16 +163,7 @@ export class KoravelPage {
     static async open(
         browser,
         server,
-        {
-            picker = 'opfs',
-            deviceScaleFactor = 1,
-            width = 800,
-            height = 600,
-            screen,
-            fromBase64 = true,
-            hasTouch = false,
-            isMobile = false,
-        } = {},
+        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false } = {},
     ) {
         const context = await browser.newContext({
             viewport: { width, height },
