@@ -26,8 +26,10 @@ bool WebFileLayer::Exists(const std::string& path) {
     try {
         file->Size();
         return true;
-    } catch (const FileError&) {
-        return false; // gone, or changed since it was picked
+    } catch (const FileError& e) {
+        // Only a file that has gone is missing. One the browser may no longer
+        // read is there all the same, and opening it tells the user why.
+        return e.Number() != err::FileNotFound && e.Number() != err::PathNotFound;
     }
 }
 

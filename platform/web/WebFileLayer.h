@@ -29,7 +29,7 @@ class WebFileLayer : public FileLayer {
     WebFileLayer(const WebFileLayer&) = delete;
     WebFileLayer& operator=(const WebFileLayer&) = delete;
 
-    // True when `path` names a file that can still be read.
+    // True when `path` names the picked file and it has not gone.
     bool Exists(const std::string& path) override;
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
     SaveTarget SavesTo(int fileNumber) override;

@@ -21,6 +21,9 @@ class MemoryPickedFile : public PickedFile {
         if (gone) {
             throw FileError(err::FileNotFound, "File not found: gone");
         }
+        if (unreadable) {
+            throw FileError(err::PermissionDenied, "Permission denied: not allowed to read");
+        }
         return static_cast<std::int64_t>(bytes.size());
     }
     std::vector<std::uint8_t> Read(std::int64_t offset, std::size_t length) override {
@@ -75,6 +78,7 @@ class MemoryPickedFile : public PickedFile {
     std::vector<std::uint8_t> bytes;
     bool inPlace;
     bool gone = false;
+    bool unreadable = false; // there, but the browser may no longer read it
     bool refuse = false;
     bool failCommit = false;
     int failWrite = 0; // the n-th write fails (from 1), 0 for none

@@ -47,7 +47,7 @@ class WebFileLayerTest : public ::testing::Test {
     WebFileLayer layer{picked};
 };
 
-TEST_F(WebFileLayerTest, OnlyThePickedFilesExactNameExistsAndOnlyWhileReadable) {
+TEST_F(WebFileLayerTest, OnlyThePickedFilesExactNameExistsUntilItHasGone) {
     EXPECT_FALSE(layer.Exists("flash.bin")); // nothing picked yet
     Pick(Counting(10));
     EXPECT_TRUE(layer.Exists("flash.bin"));
@@ -55,6 +55,11 @@ TEST_F(WebFileLayerTest, OnlyThePickedFilesExactNameExistsAndOnlyWhileReadable) 
         EXPECT_FALSE(layer.Exists(other)) << other;
         EXPECT_EQ(NumberOf([&] { layer.Open(N, other, OpenMode::ReadOnly); }), err::FileNotFound);
     }
+    // A file the browser may no longer read is still there: opening it says why.
+    file->unreadable = true;
+    EXPECT_TRUE(layer.Exists("flash.bin"));
+    EXPECT_EQ(NumberOf([&] { layer.Open(N, "flash.bin", OpenMode::ReadOnly); }),
+              err::PermissionDenied);
     file->gone = true;
     EXPECT_FALSE(layer.Exists("flash.bin"));
     EXPECT_EQ(NumberOf([&] { layer.Open(N, "flash.bin", OpenMode::ReadOnly); }), err::FileNotFound);
