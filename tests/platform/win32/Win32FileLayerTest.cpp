@@ -396,7 +396,6 @@ TEST(Win32Error, AFileThatMayNotBeChangedIsNotBlamedOnAnotherProgram) {
                   "Properties, clear \"Read-only\""},
              Case{ERROR_WRITE_PROTECT, ReadOnly, err::PermissionDenied, "write-protected",
                   "write-protected (a locked memory card"},
-             Case{ERROR_DISK_FULL, Plain, err::DiskFull, "Disk full", "Disk full"},
          }) {
         SCOPED_TRACE(std::to_string(c.code) + " with attributes " + std::to_string(c.attributes));
         const FileError reading = win32::Win32FileError(c.code);
