@@ -132,18 +132,28 @@ pick_in_list() { # x y rows
     wait_for 10 "the drop-down list to close" list_closed
 }
 
-# The text of the message box with the given title: selected with the mouse,
-# from its first character to below its last line, and read back from the X
-# selection.
+# The text of the message box with the given title, selected with the mouse
+# and read back from the X selection. Where the text starts depends on Qt's
+# layout, so both drags start from the middle of its first line: one out past
+# its top left corner (the text before), one out past its bottom right corner
+# (the text after). A click further along the line between them drops the
+# first selection, since a press inside a selection would drag it away instead.
 message_text() { # title
-    local box WIDTH HEIGHT
-    box=$(window_of "$1")
-    eval "$(xdotool getwindowgeometry --shell "$box")"
-    xdotool mousemove --window "$box" 64 12 mousedown 1 sleep 0.2 \
-        mousemove --window "$box" $((WIDTH / 2)) $((HEIGHT / 3)) sleep 0.2 \
-        mousemove --window "$box" $((WIDTH - 5)) $((HEIGHT - 45)) sleep 0.2 mouseup 1
-    sleep 0.3
-    timeout 5 xclip -o -selection primary 2>/dev/null || true
+    local X Y WIDTH HEIGHT SCREEN WINDOW x y
+    eval "$(xdotool getwindowgeometry --shell "$(window_of "$1")")"
+    x=$((X + WIDTH / 2)) y=$((Y + 17))
+    selected() { # to-x to-y, on the screen
+        xdotool mousemove "$x" "$y" mousedown 1 sleep 0.2 \
+            mousemove $(((x + $1) / 2)) $(((y + $2) / 2)) sleep 0.2 \
+            mousemove "$1" "$2" sleep 0.2 mouseup 1
+        sleep 0.3
+        timeout 5 xclip -o -selection primary 2>/dev/null || true
+    }
+    selected $((X - 40)) $((Y - 40))
+    sleep 0.6 # not a double click
+    xdotool mousemove $((X + WIDTH - 25)) "$y" click 1
+    sleep 0.6
+    selected $((X + WIDTH + 40)) $((Y + HEIGHT + 40))
 }
 
 # Clicks Patch and expects a box with the given title.
@@ -318,8 +328,8 @@ patch_expecting Error
 screenshot e2e-read-only
 said=$(message_text Error)
 dismiss Error
-[[ $said == *"Koravel was not allowed to write to it. Nothing in it was changed."* &&
-    $said == *"70 - Permission denied"* ]] ||
+[[ $said == "Cannot patch the flash file because Koravel was not allowed to write to it. "* &&
+    $said == *"70 - Permission denied: "*"patch the copy." ]] ||
     fail "the read-only image got the wrong message: $said"
 expect_changes "$work/read-only.orig" "$readonly_image" # nothing
 
