@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Drives the real Koravel.exe under Wine on an X display the way a user does:
 # mouse clicks at the controls' places in the window, keys typed into the Open
-# dialog, the lists and the path box, Return on the message boxes. Then reads
-# the images' bytes, and what each message box said.
+# dialog, the lists and the path box, Return on the message boxes; then once
+# more with the keyboard alone. Then reads the images' bytes, and what each
+# message box said.
 #
 #   win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [folder for screenshots]
 #
@@ -382,24 +383,41 @@ timeout 100 bash "$root/scripts/wine-prefix.sh" </dev/null >"$work/prefix.log" 2
 
 # Started from an empty folder; the Open dialog may begin there or in the last
 # folder it showed, so each image is found by its typed full path.
-(
-    cd "$work/home"
-    WINEDEBUG=-all,trace+msgbox exec wine "$app"
-) </dev/null >"$work/app.log" 2>&1 &
-app_pid=$!
-wait_for 30 "the main window" shown 'Koravel v0\.3'
-main=$(window_of 'Koravel v0\.3')
+start_koravel() {
+    (
+        cd "$work/home"
+        WINEDEBUG=-all,trace+msgbox exec wine "$app"
+    ) </dev/null >"$work/app.log" 2>&1 &
+    app_pid=$!
+    boxes_seen=0
+    wait_for 30 "the main window" shown 'Koravel v0\.3'
+    main=$(window_of 'Koravel v0\.3')
 
-# The client area (250x281) sits inside Wine's frame, below its caption.
-geometry=$(timeout 10 xdotool getwindowgeometry --shell "$main") ||
-    fail "cannot read the main window's geometry"
-eval "$(grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9]+$' <<<"$geometry")"
-main_x=$X main_y=$Y
-client_x=$(((WIDTH - 250) / 2))
-client_y=$((HEIGHT - 281 - client_x))
-((WIDTH >= 250 && (WIDTH - 250) % 2 == 0 && client_y >= client_x)) ||
-    fail "the main window is ${WIDTH}x$HEIGHT, not a 250x281 client area in a frame"
+    # The client area (250x281) sits inside Wine's frame, below its caption.
+    geometry=$(timeout 10 xdotool getwindowgeometry --shell "$main") ||
+        fail "cannot read the main window's geometry"
+    eval "$(grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9]+$' <<<"$geometry")"
+    main_x=$X main_y=$Y
+    client_x=$(((WIDTH - 250) / 2))
+    client_y=$((HEIGHT - 281 - client_x))
+    ((WIDTH >= 250 && (WIDTH - 250) % 2 == 0 && client_y >= client_x)) ||
+        fail "the main window is ${WIDTH}x$HEIGHT, not a 250x281 client area in a frame"
+}
 
+# Alt+F4 on the focused window ends the program, with status 0.
+close_koravel() {
+    xdo key alt+F4
+    local until=$((SECONDS + 10)) status=0
+    while kill -0 "$app_pid" 2>/dev/null; do
+        ((SECONDS < until)) || fail "Koravel.exe did not exit after Alt+F4"
+        sleep 0.1
+    done
+    wait "$app_pid" || status=$?
+    app_pid=""
+    ((status == 0)) || fail "Koravel.exe exited with status $status after Alt+F4"
+}
+
+start_koravel
 expect_preview red "the start"
 screenshot started
 
@@ -497,15 +515,38 @@ for image in "$black" "$target" "$held" "$japan"; do expect_changes "$image"; do
 # ---- closing the window ends the program ------------------------------------------
 
 click_at 96 146
-xdo key alt+F4
-until=$((SECONDS + 10))
-while kill -0 "$app_pid" 2>/dev/null; do
-    ((SECONDS < until)) || fail "Koravel.exe did not exit after Alt+F4"
-    sleep 0.1
-done
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
-((status == 0)) || fail "Koravel.exe exited with status $status after Alt+F4"
+close_koravel
 
-echo "PASS: start, select, list changes, patch, empty path, image open in a viewer, release and reselect all behaved"
+# ---- the whole job from the keyboard alone -----------------------------------------
+
+# Started again, Koravel gives the focus to the shown picture, first in focus
+# order; Tab, Space, the arrow keys and Return then do all that the mouse did.
+# Hidden pictures take no focus: after Patch come Broadcast, Language, Swirl.
+keys="$work/images/keys.bin"
+make_image "$keys" 0 1 0 # Japan, English, NTSC
+start_koravel
+expect_preview red "starting again"
+xdo key --delay 50 Tab Tab space # the path box, then Select
+wait_for 20 "the Open dialog" shown Open
+xdo key alt+n
+xdo type --delay 10 "$(windows_path "$keys")"
+xdo key Return
+wait_for 20 "the Open dialog to close" open_closed "$(windows_path "$keys")"
+expect_no_box "selecting $keys from the keyboard"
+xdo key --delay 50 Tab Down # back on Select; Region: Japan -> USA
+xdo key --delay 50 Tab Tab End # Broadcast: NTSC -> PAL_N
+xdo key --delay 50 Tab Tab alt+Down # Swirl colour, opened
+wait_for 10 "the drop-down list" list_open
+xdo key --delay 50 Down Return # the black swirl
+wait_for 10 "the drop-down list to close" list_closed
+expect_preview black "choosing the black swirl from the keyboard"
+screenshot keyboard-lists
+# Back over Language, Broadcast and the black picture to Patch.
+xdo key --delay 50 shift+Tab shift+Tab shift+Tab shift+Tab space
+expect_box Information "Your flash file was patched successfully."
+dismiss Information
+expect_changes "$keys" 0x1A002 0x1A004 0x1A0A2 0x1A0A4
+expect_settings "$keys" Y 1 3 # USA with the black swirl, English, PAL_N
+close_koravel
+
+echo "PASS: start, select, list changes, patch, empty path, image open in a viewer, release and reselect, and the whole job from the keyboard all behaved"

@@ -14,7 +14,7 @@ namespace koravel::win32 {
 // and the handlers wired between them.
 class KoravelApp {
   public:
-    explicit KoravelApp(HINSTANCE instance) : window_(instance) {}
+    explicit KoravelApp(HINSTANCE instance) : window_(instance, loader_) {}
 
     // Creates the window and runs Form_Load; false when the window cannot be made.
     bool Start();

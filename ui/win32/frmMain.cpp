@@ -218,6 +218,7 @@ bool frmMain::CreateControls() {
             return false;
         }
         controls_[i] = control;
+        answers_.Attach(control, design.id);
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         if (design.kind == ControlKind::List) {
             for (const char* item : ItemsOf(design.id)) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/win32/SystemFunctions.h"
 #include "platform/win32/UniqueHandle.h"
 #include "ui/FormView.h"
 #include "ui/win32/ControlLayout.h"
+#include "ui/win32/ScreenReaderAnswers.h"
 
 #include <array>
 
@@ -13,15 +15,17 @@ class FormHandlers;
 namespace win32 {
 
 // The main window as Win32 draws it: the ten stock controls, their geometry
-// in twips scaled to the window's dpi, the system's message font and the
-// focus order. What the window does lives in FormHandlers.
+// in twips scaled to the window's dpi, the system's message font, the focus
+// order and the names screen readers read. What the window does lives in
+// FormHandlers.
 class frmMain : public FormView {
   public:
     static constexpr const wchar_t* ClassName = L"KoravelMain";
     static constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     static constexpr DWORD ExStyle = 0;
 
-    explicit frmMain(HINSTANCE instance) : instance_(instance) {}
+    // `loader` finds the accessibility functions when a screen reader first asks.
+    frmMain(HINSTANCE instance, FunctionLoader& loader) : instance_(instance), answers_(loader) {}
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
@@ -66,6 +70,7 @@ class frmMain : public FormView {
 
     HWND hwnd_ = nullptr;
     HINSTANCE instance_;
+    ScreenReaderAnswers answers_; // outlives the controls, destroyed with the window
     FormHandlers* handlers_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;

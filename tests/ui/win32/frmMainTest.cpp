@@ -1,6 +1,8 @@
 #include "ui/win32/frmMain.h"
 
+#include "platform/FileError.h"
 #include "platform/modCommonDialog.h"
+#include "platform/win32/Utf16.h"
 #include "settings/CodeTables.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/NativeFileLayer.h"
@@ -9,6 +11,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <vector>
 
@@ -117,7 +120,8 @@ class Win32Window : public ::testing::Test {
     RecordingMessageBox messages;
     ScriptedOpenDialog dialog;
     modCommonDialog dialogs{dialog, messages};
-    frmMain window{::GetModuleHandleW(nullptr)};
+    SystemFolderLoader loader;
+    frmMain window{::GetModuleHandleW(nullptr), loader};
     FormHandlers handlers{window, files, messages, dialogs};
 };
 
@@ -369,6 +373,110 @@ TEST_F(Win32Window, ShowsTheRedPicturePixelForPixel) {
     ::DeleteDC(memory);
     ::DeleteObject(source);
     EXPECT_EQ(differing, 0);
+}
+
+// What a screen reader hears of a control through Microsoft Active
+// Accessibility: its client object, asked about itself.
+struct Heard {
+    std::wstring name;
+    LONG role;
+    std::wstring description;
+    std::wstring value;
+    friend bool operator==(const Heard&, const Heard&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Heard& h) {
+    return out << "{\"" << Utf8FromWide(h.name) << "\", role " << h.role << ", \""
+               << Utf8FromWide(h.description) << "\", value \"" << Utf8FromWide(h.value) << "\"}";
+}
+
+Heard HeardFrom(HWND control) {
+    IAccessible* object = nullptr;
+    const HRESULT got = ::AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                                     reinterpret_cast<void**>(&object));
+    EXPECT_EQ(got, S_OK);
+    if (FAILED(got)) {
+        return {};
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    using Getter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+    const auto read = [&](Getter get) {
+        BSTR text = nullptr;
+        std::wstring read = (object->*get)(self, &text) == S_OK && text != nullptr ? text : L"";
+        ::SysFreeString(text);
+        return read;
+    };
+    Heard heard{};
+    heard.name = read(&IAccessible::get_accName);
+    heard.description = read(&IAccessible::get_accDescription);
+    heard.value = read(&IAccessible::get_accValue);
+    VARIANT role{};
+    if (object->get_accRole(self, &role) == S_OK && role.vt == VT_I4) {
+        heard.role = role.lVal;
+    }
+    HWND window = nullptr;
+    EXPECT_EQ(::WindowFromAccessibleObject(object, &window), S_OK);
+    EXPECT_EQ(window, control);
+    object->Release();
+    return heard;
+}
+
+TEST_F(Win32Window, ScreenReadersHearEachControlsNameRoleAndDescription) {
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    window.SetFlashText("C:\\dumps\\flash.bin");
+    const std::vector<std::pair<ControlId, Heard>> expected{
+        {idcboPatch1, {L"Region", ROLE_SYSTEM_COMBOBOX, L"The console's region", L"USA"}},
+        {idcboPatch4,
+         {L"Swirl colour", ROLE_SYSTEM_COMBOBOX,
+          L"The colour of the swirl the console shows at start-up", L"default swirl"}},
+        {idcboPatch2,
+         {L"Broadcast standard", ROLE_SYSTEM_COMBOBOX, L"The television standard the console sends",
+          L"NTSC"}},
+        {idcboPatch3, {L"Language", ROLE_SYSTEM_COMBOBOX, L"The console's language", L"English"}},
+        {idtxtFlash,
+         {L"Flash image path", ROLE_SYSTEM_TEXT,
+          L"The flash image file that Patch writes the settings into", L"C:\\dumps\\flash.bin"}},
+        {idcmdFlash,
+         {L"Select", ROLE_SYSTEM_PUSHBUTTON, L"Choose a flash image and show its settings", L""}},
+        {idcmdPatch,
+         {L"Patch", ROLE_SYSTEM_PUSHBUTTON,
+          L"Write the chosen settings into both copies in the flash image", L""}},
+        {idpicPatchRed,
+         {L"Swirl preview", ROLE_SYSTEM_GRAPHIC,
+          L"Red swirl: the console starts with the red swirl", L""}},
+        {idpicPatchBlue,
+         {L"Swirl preview", ROLE_SYSTEM_GRAPHIC,
+          L"Blue swirl: the console starts with the blue swirl", L""}},
+        {idpicPatchBlack,
+         {L"Swirl preview", ROLE_SYSTEM_GRAPHIC,
+          L"Black swirl: the console starts with the black swirl", L""}},
+    };
+    for (const auto& [id, heard] : expected) {
+        EXPECT_EQ(HeardFrom(At(id)), heard)
+            << kControls[static_cast<std::size_t>(id - idcboPatch4)].name;
+    }
+    // A list's value follows its selection.
+    window.SetListText(ListBox::cboPatch1, "Europe");
+    EXPECT_EQ(HeardFrom(At(idcboPatch1)).value, L"Europe");
+    ::CoUninitialize();
+}
+
+// Without oleacc, each control answers as it does by itself.
+class NoFunctionsLoader : public FunctionLoader {
+  public:
+    FARPROC Find(const wchar_t*, const char*) override {
+        throw FileError(err::FileNotFound, "File not found: oleacc.dll");
+    }
+};
+
+TEST_F(Win32Window, WithoutOleaccEachControlAnswersByItself) {
+    NoFunctionsLoader missing;
+    frmMain bare{::GetModuleHandleW(nullptr), missing};
+    ASSERT_TRUE(bare.Create());
+    EXPECT_EQ(::SendMessageW(bare.Control(idcmdPatch), WM_GETOBJECT, 0, OBJID_CLIENT), 0);
+    EXPECT_EQ(HeardFrom(bare.Control(idcmdPatch)).name, L"Patch");
 }
 
 TEST_F(Win32Window, ClosingEndsTheMessageLoop) {

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/win32/SystemFunctions.h"
+#include "ui/win32/ControlLayout.h"
+
+#include <oleacc.h>
+
+namespace koravel::win32 {
+
+// Answers a screen reader's request for a control's accessible object
+// (WM_GETOBJECT for OBJID_CLIENT) with the standard object under the
+// control's own name: the way Microsoft Active Accessibility, and UI
+// Automation through it, read names on Windows and under Wine alike.
+// oleacc and COM are loaded from the system folder on the first request, so a
+// window no screen reader asks about never loads them; without them, the
+// control answers as it would by itself.
+class ScreenReaderAnswers {
+  public:
+    explicit ScreenReaderAnswers(FunctionLoader& loader) : loader_(loader) {}
+    ~ScreenReaderAnswers();
+    ScreenReaderAnswers(const ScreenReaderAnswers&) = delete;
+    ScreenReaderAnswers& operator=(const ScreenReaderAnswers&) = delete;
+
+    // Makes `control` answer for itself as `id`, until it is destroyed; this
+    // object must outlive it.
+    void Attach(HWND control, ControlId id);
+
+  private:
+    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR self);
+    LRESULT Answer(HWND control, ControlId id, WPARAM flags);
+    bool Load();
+
+    FunctionLoader& loader_;
+    enum class State { NotLoaded, Ready, Missing } state_ = State::NotLoaded;
+    bool comStarted_ = false;
+    HRESULT(WINAPI* createStandard_)(HWND, LONG, REFIID, void**) = nullptr;
+    LRESULT(WINAPI* lresultFromObject_)(REFIID, WPARAM, IUnknown*) = nullptr;
+    BSTR(WINAPI* allocString_)(const OLECHAR*) = nullptr;
+    HRESULT(WINAPI* startCom_)(void*, DWORD) = nullptr;
+    void(WINAPI* stopCom_)() = nullptr;
+};
+
+} // namespace koravel::win32
