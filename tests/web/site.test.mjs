@@ -94,6 +94,7 @@ describe('the site as an app', { skip: skipReason }, () => {
     // scale: how much larger the window is drawn; shown: the drawing the red picture shows.
     for (const [what, options, scale, shown] of [
         ['a phone', { width: 390, height: 844, deviceScaleFactor: 3, hasTouch: true, isMobile: true }, 382 / 250, '2x'],
+        ['a phone held sideways', { width: 844, height: 390, deviceScaleFactor: 3, hasTouch: true, isMobile: true }, 382 / 281, '2x'],
         ['a touch screen of 1 device pixel per CSS pixel', { width: 1024, height: 768, hasTouch: true, isMobile: true }, 2, '2x'],
         ['a narrow screen with a fine pointer', { width: 390, height: 700 }, 382 / 250, '1.5x'],
         ['a desktop, in a narrow browser window', { width: 390, height: 600, screen: { width: 1280, height: 800 } }, 1, '1x'],
@@ -102,7 +103,10 @@ describe('the site as an app', { skip: skipReason }, () => {
             const page = await KoravelPage.open(browser, site, options);
             try {
                 const layout = await measureWindow(page.page);
-                assert.ok(Math.abs(layout.frame[2] - 250 * scale) < 0.5 && layout.frame[0] >= 0, `window at ${layout.frame}`);
+                // The whole window in the viewport, whichever way the phone is held.
+                const [left, top, width, height] = layout.frame;
+                assert.ok(Math.abs(width - 250 * scale) < 0.5 && left >= 0 && top >= 0, `window at ${layout.frame}`);
+                assert.ok(left + width <= options.width && top + height <= options.height, `window at ${layout.frame}`);
                 for (const [id, box] of Object.entries(layout.boxes)) {
                     const expected = GEOMETRY[id].map((v) => v * scale);
                     assert.ok(box.every((v, i) => Math.abs(v - expected[i]) < 0.5), `${id} at ${box}, not ${expected}`);
