@@ -47,19 +47,7 @@ function koravelFail(e, doing) {
   return -number;
 }
 
-// Whether Patch changes the picked file itself (a handle that can write) or
-// hands over a patched copy as a download. With nothing picked yet: whether a
-// file picked now would be changed in place, which is what the note under the
-// window tells. The picker is used wherever it exists (WebOpenFileDialog), and
-// its handles are FileSystemFileHandles.
-function koravelWritesInPlace(picked) {
-  if (picked) {
-    return !!picked.handle && typeof picked.handle.createWritable === 'function';
-  }
-  return typeof window.showOpenFilePicker === 'function' &&
-      typeof FileSystemFileHandle === 'function' &&
-      typeof FileSystemFileHandle.prototype.createWritable === 'function';
-}
+// koravelWritesInPlace is in WritesInPlace.js, which comes first.
 Module.koravelWritesInPlace = koravelWritesInPlace;
 
 // Permission to save changes is asked once; then a swap copy that starts as

@@ -198,6 +198,48 @@ describe('the window in the page', { skip: skipReason }, () => {
         await page.close();
     });
 
+    test('starts the same where the browser cannot unpack the program itself', async () => {
+        const page = await open({ prepare: () => delete window.DecompressionStream });
+        assert.deepEqual(await page.state(), await view.state());
+        await page.choose('cboPatch1', 'Europe');
+        assert.equal((await page.state()).pictures, 'picPatchBlue');
+        await page.close();
+    });
+
+    // The window is drawn before its program has started: what the user does
+    // meanwhile waits for the program, in order.
+    test('runs a choice and a command given before the program has started once it has', async () => {
+        const page = await open({
+            prepare: () => {
+                const compile = WebAssembly.compile;
+                WebAssembly.compile = (bytes) => new Promise((resolve) => setTimeout(resolve, 1500)).then(() => compile(bytes));
+            },
+        });
+        await page.choose('cboPatch1', 'Europe');
+        const messages = await page.run('#cmdPatch');
+        assert.deepEqual(messages.map((m) => m.prompt), ["Don't forget to select the flash first..."]);
+        assert.equal((await page.state()).pictures, 'picPatchBlue');
+        await page.close();
+    });
+
+    test('says so when its program cannot start, and the window stays usable', async () => {
+        const page = await KoravelPage.open(browser, server, {
+            prepare: () => {
+                WebAssembly.compile = () => Promise.reject(new Error('CompileError: no WebAssembly here'));
+            },
+        });
+        try {
+            assert.equal((await page.state()).region, 'USA');
+            const messages = await page.run('#cmdFlash');
+            assert.equal(messages.length, 1);
+            assert.equal(messages[0].title, 'Error');
+            assert.equal(messages[0].style, 'critical');
+            assert.match(messages[0].prompt, /^Koravel could not start in this browser, so it cannot read or patch any file here\. Nothing was read or changed\.\r\n\r\nCompileError: no WebAssembly here$/);
+        } finally {
+            await page.close();
+        }
+    });
+
     // Whether the screen shows the drawing pixel for pixel inside the picture
     // box's border. A box on a fraction of a device pixel (a centred window
     // may be) is drawn snapped, so there the drawing may lie one pixel off.

@@ -46,16 +46,20 @@ int Index(ListBox list) {
 
 frmMain::frmMain() {
     const auto fill = [this](ListBox list, std::span<const char* const> texts) {
-        auto& items = items_[static_cast<std::size_t>(Index(list))];
-        for (const char* text : texts) {
-            items.emplace_back(text);
-            koravel_add_item(Index(list), text);
-        }
+        items_[static_cast<std::size_t>(Index(list))].assign(texts.begin(), texts.end());
     };
     fill(ListBox::cboPatch1, RegionTexts());
     fill(ListBox::cboPatch2, BroadcastTexts());
     fill(ListBox::cboPatch3, LanguageTexts());
     fill(ListBox::cboPatch4, SwirlTexts());
+}
+
+void frmMain::DrawLists() {
+    for (std::size_t list = 0; list < items_.size(); ++list) {
+        for (const std::string& text : items_[list]) {
+            koravel_add_item(static_cast<int>(list), text.c_str());
+        }
+    }
 }
 
 std::string frmMain::FlashText() const {

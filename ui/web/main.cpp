@@ -11,8 +11,9 @@
 #include <optional>
 
 // The program as the page runs it: the window and its services live as long as
-// the page; main() builds them and loads the form, and the page's script calls
-// the handlers below from the controls' events.
+// the page; main() builds them, and the page's script calls the handlers below
+// from the controls' events. The form as Form_Load leaves it is part of the
+// page: the build runs koravel_render once and writes down what it drew.
 namespace {
 
 struct Koravel {
@@ -30,6 +31,12 @@ std::optional<Koravel> app;
 } // namespace
 
 extern "C" {
+
+// Draws the window's lists and loads the form into an empty document.
+EMSCRIPTEN_KEEPALIVE void koravel_render() {
+    app->window.DrawLists();
+    app->handlers.Form_Load();
+}
 
 EMSCRIPTEN_KEEPALIVE void koravel_cmdFlash_Click() {
     app->handlers.cmdFlash_Click();
@@ -51,7 +58,6 @@ EMSCRIPTEN_KEEPALIVE void koravel_cboPatch4_Click() {
 
 int main() {
     app.emplace();
-    app->handlers.Form_Load();
     // The page calls the handlers long after main: returning would end the
     // program, and some loaders then refuse every later call without a word.
     emscripten_exit_with_live_runtime();

@@ -10,10 +10,10 @@ import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
 
-const source = readFileSync(
-    join(dirname(fileURLToPath(import.meta.url)), '../../../platform/web/BrowserBridge.js'),
-    'utf8',
-);
+// The files in the order the program's build includes them.
+const source = ['WritesInPlace.js', 'BrowserBridge.js']
+    .map((name) => readFileSync(join(dirname(fileURLToPath(import.meta.url)), '../../../platform/web', name), 'utf8'))
+    .join('\n');
 
 // A fresh bridge in a global of its own: `globals` are the browser's objects.
 function loadBridge(globals = {}) {

@@ -160,10 +160,11 @@ export class KoravelPage {
     // 'download' takes the File System Access API away. fromBase64: false
     // takes Uint8Array.fromBase64 away, as in browsers that predate it.
     // hasTouch and isMobile: a phone's touch screen and its browser.
+    // prepare: a function run in the page before its own scripts.
     static async open(
         browser,
         server,
-        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false } = {},
+        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false, prepare } = {},
     ) {
         const context = await browser.newContext({
             viewport: { width, height },
@@ -174,16 +175,19 @@ export class KoravelPage {
             acceptDownloads: true,
             serviceWorkers: 'allow',
         });
-        return KoravelPage.openIn(context, server, { picker, fromBase64 });
+        return KoravelPage.openIn(context, server, { picker, fromBase64, prepare });
     }
 
     // The same in a context of the caller's, which the page's close() closes.
-    static async openIn(context, server, { picker = 'opfs', fromBase64 = true } = {}) {
+    static async openIn(context, server, { picker = 'opfs', fromBase64 = true, prepare } = {}) {
         const page = await context.newPage();
         const self = new KoravelPage(context, page, server);
         await page.addInitScript(pageProbe, picker);
         if (!fromBase64) {
             await page.addInitScript(() => delete Uint8Array.fromBase64);
+        }
+        if (prepare) {
+            await page.addInitScript(prepare);
         }
         await page.goto(server.url, { waitUntil: 'load', timeout: 30000 });
         await page.waitForFunction(() => document.documentElement.dataset.state === 'ready', null, { timeout: 30000 });

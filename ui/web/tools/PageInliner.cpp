@@ -6,12 +6,16 @@
 // text: the file as it is (a script must not hold "</script");
 // html: markup as it is, which may hold whole <script> blocks;
 // base64: the file's bytes in base64, for a block the page decodes itself;
+// zlib-base64: the same, deflated first (a zlib stream, as DecompressionStream
+//   "deflate" takes it);
 // bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL;
 // value: the text after the colon itself (empty for nothing).
 //
 // {{SCRIPT_HASHES}} and {{STYLE_HASHES}} become the SHA-256 sources of the
 // finished page's inline <script> and <style> blocks, for its
 // Content-Security-Policy: the browser runs those blocks and nothing else.
+// A <script type="text/plain" ...> block holds a script that the page runs
+// later, as a script element of its own: it is hashed too.
 #include "BmpToPng.h"
 #include "Sha256.h"
 
@@ -26,6 +30,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
@@ -66,13 +72,24 @@ std::string Base64(const std::array<std::uint8_t, 32>& digest) {
     return Base64(std::vector<std::uint8_t>(digest.begin(), digest.end()));
 }
 
-// "'sha256-...'" for the text of each <tag>...</tag> block, blank-separated.
-std::string HashSources(const std::string& page, const std::string& tag) {
-    const std::string open = "<" + tag + ">";
+std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& bytes) {
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::vector<std::uint8_t> packed(size);
+    if (compress2(packed.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 9) !=
+        Z_OK) {
+        throw std::runtime_error("zlib failed");
+    }
+    packed.resize(size);
+    return packed;
+}
+
+// "'sha256-...'" for the text of each block that opens with `open` (up to its
+// ">") and ends with </tag>, blank-separated.
+std::string HashSources(const std::string& page, const std::string& open, const std::string& tag) {
     const std::string close = "</" + tag + ">";
     std::string sources;
     for (auto at = page.find(open); at != std::string::npos; at = page.find(open, at)) {
-        const auto start = at + open.size();
+        const auto start = page.find('>', at) + 1;
         const auto stop = page.find(close, start);
         if (stop == std::string::npos) {
             throw std::runtime_error("unclosed " + open);
@@ -108,6 +125,9 @@ std::string Value(const std::string& source) {
     }
     if (kind == "base64") {
         return Base64(ReadBytes(path));
+    }
+    if (kind == "zlib-base64") {
+        return Base64(Deflate(ReadBytes(path)));
     }
     if (kind == "bmp") {
         return "data:image/png;base64," + Base64(BmpToPng(ReadBytes(path)));
@@ -164,11 +184,17 @@ int main(int argc, char** argv) {
             at = close + 2;
         }
 
-        for (const auto& [marker, tag] : {std::pair{scriptHashes, std::string("script")},
-                                          std::pair{styleHashes, std::string("style")}}) {
+        const std::string scripts = [&out] {
+            const std::string now = HashSources(out, "<script>", "script");
+            const std::string later = HashSources(out, "<script type=\"text/plain\"", "script");
+            return later.empty() ? now : now + " " + later;
+        }();
+        for (const auto& [marker, sources] :
+             {std::pair{scriptHashes, scripts},
+              std::pair{styleHashes, HashSources(out, "<style>", "style")}}) {
             const auto at = out.find(marker);
             if (at != std::string::npos) {
-                out.replace(at, marker.size(), HashSources(out, tag));
+                out.replace(at, marker.size(), sources);
             }
         }
 

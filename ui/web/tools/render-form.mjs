@@ -1,0 +1,55 @@
+// Draws the window as the program's Form_Load leaves it, for the page to
+// carry: runs the program (its loader and WebAssembly, as linked) in Node.js
+// on the page template's empty lists and hidden pictures, calls
+// koravel_render, and writes what it drew into OUT_DIR, one file for each
+// placeholder of the template: the options of each list (CBOPATCH1.html, ...)
+// and " hidden" or " autofocus" for each picture (PICPATCHRED.html, ...).
+//   node render-form.mjs TEMPLATE LOADER_JS WASM OUT_DIR
+import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
+import {join} from 'node:path';
+import vm from 'node:vm';
+
+import {standIn} from './page-stand-in.mjs';
+
+const [templatePath, loaderPath, wasmPath, outDir] = process.argv.slice(2);
+const page = standIn(readFileSync(templatePath, 'utf8'));
+const lists = ['cboPatch1', 'cboPatch2', 'cboPatch3', 'cboPatch4'];
+const pictures = ['picPatchRed', 'picPatchBlue', 'picPatchBlack'];
+for (const id of [...lists, ...pictures]) {
+  if (!page.byId(id)) {
+    throw new Error(`render-form: the template has no #${id}`);
+  }
+}
+for (const id of pictures) {
+  page.byId(id).hidden = true;
+}
+
+vm.runInContext(readFileSync(loaderPath, 'utf8'), page.context, {filename: loaderPath});
+const wasm = readFileSync(wasmPath);
+const koravel = await page.context.createKoravel({
+  instantiateWasm(imports, receiveInstance) {
+    WebAssembly.instantiate(wasm, imports).then(({instance, module}) => receiveInstance(instance, module));
+    return {};
+  },
+});
+koravel._koravel_render();
+
+const escape = (text) =>
+  text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
+mkdirSync(outDir, {recursive: true});
+for (const id of lists) {
+  const list = page.byId(id);
+  if (list.selectedIndex < 0) {
+    throw new Error(`render-form: Form_Load left #${id} without a selection`);
+  }
+  const options = list.options.map((o, i) => `<option${i === list.selectedIndex ? ' selected' : ''}>${escape(o.text)}</option>`);
+  writeFileSync(join(outDir, `${id.toUpperCase()}.html`), options.join(''));
+}
+// The picture shown is the first control in Tab order, which has the focus
+// when the window opens.
+if (pictures.filter((id) => !page.byId(id).hidden).length !== 1) {
+  throw new Error('render-form: Form_Load did not leave exactly one picture shown');
+}
+for (const id of pictures) {
+  writeFileSync(join(outDir, `${id.toUpperCase()}.html`), page.byId(id).hidden ? ' hidden' : ' autofocus');
+}
