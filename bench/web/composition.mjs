@@ -1,6 +1,6 @@
 // What a one-file page is made of: WebAssembly (as base64), pictures, script,
 // CSS and HTML, each raw and gzipped on its own, found by taking the page apart.
-import { gzipSync } from 'node:zlib';
+import { gzipSync, inflateSync } from 'node:zlib';
 
 const gzip = (text) => gzipSync(Buffer.from(text, 'latin1'), { level: 9 }).length;
 
@@ -72,9 +72,12 @@ export function composition(html) {
 
     let rest = text.replace(/<script\b[^>]*>([\s\S]*?)<\/script>/gi, (all, body) => {
         // A module the page decodes itself, in a block the browser does not run.
+        // The module may be deflated (a zlib stream) before its base64.
         if (/^<script\b[^>]*\btype="application\/wasm-base64"/i.test(all)) {
-            wasmBytes += Buffer.from(body, 'base64').length;
-            add('WebAssembly, base64', body);
+            const bytes = Buffer.from(body, 'base64');
+            const packed = bytes[0] === 0x78;
+            wasmBytes += packed ? inflateSync(bytes).length : bytes.length;
+            add(packed ? 'WebAssembly, deflated, base64' : 'WebAssembly, base64', body);
         } else {
             add('script', withoutData(body));
         }

@@ -3,14 +3,24 @@
 // alternately in one browser, each in a fresh context; then the page's bytes.
 // Given the site's folder, its start-up from its service worker's cache runs
 // in turn with them: a fresh context visits the site once, so that its worker
-// keeps the files, then a new tab opens it again and is measured.
-//   node bench/web/startup.mjs KORAVEL_HTML FLOOR_HTML RUNS [SITE_DIR]
+// keeps the files, then a new tab opens it again and is measured. Any
+// NAME=FILE after the runs (or the site) is one more page measured in turn,
+// as an earlier build of the page to compare with.
+//   node bench/web/startup.mjs KORAVEL_HTML FLOOR_HTML RUNS [SITE_DIR] [NAME=FILE...]
+//
+// The main thread's CPU time comes from a trace of each start-up (categories
+// toplevel and blink.user_timing only): the thread time of a mark the probe
+// sets at ready, less the thread's time at the navigation's start. So it
+// counts what the main thread did before ready, and none of what the page
+// does after it (as reading Chromium's metrics once ready would).
 import { readFileSync } from 'node:fs';
 import { composition } from './composition.mjs';
 import { launchBrowser, servePage, serveSite } from '../../tests/web/support/harness.mjs';
 
-const [koravelFile, floorFile, runsText = '30', siteDir] = process.argv.slice(2);
+const [koravelFile, floorFile, runsText = '30', ...rest] = process.argv.slice(2);
 const runs = Number(runsText);
+const siteDir = rest[0] && !rest[0].includes('=') ? rest.shift() : undefined;
+const others = rest.map((arg) => arg.split(/=(.*)/s).slice(0, 2));
 
 // Runs before the page's own scripts: the moment of "ready", and where the
 // time before it goes (base64 decoding, WebAssembly compiling and starting).
@@ -26,9 +36,13 @@ function probe() {
     new MutationObserver(() => {
         if (bench.ready === undefined && document.documentElement.dataset.state === 'ready') {
             bench.ready = performance.now();
+            performance.mark('bench-ready');
             bench.resolve();
         }
     }).observe(document, { subtree: true, attributes: true, attributeFilter: ['data-state'] });
+    // The program runs once its instance exists and main() has returned,
+    // which is within the task that resolves WebAssembly.instantiate.
+    bench.running = new Promise((resolve) => (bench.started = resolve));
     const atob = window.atob;
     window.atob = function (text) {
         const start = performance.now();
@@ -55,7 +69,16 @@ function probe() {
             const start = performance.now();
             const promise = original.apply(this, args);
             promise.then(
-                () => span(`WebAssembly.${name}`, start),
+                () => {
+                    span(`WebAssembly.${name}`, start);
+                    if (name.startsWith('instantiate')) {
+                        setTimeout(() => {
+                            bench.program = performance.now();
+                            performance.mark('bench-program');
+                            bench.started();
+                        });
+                    }
+                },
                 () => span(`WebAssembly.${name} (failed)`, start),
             );
             return promise;
@@ -63,7 +86,33 @@ function probe() {
     }
 }
 
-async function once(browser, url, fromWorker = false) {
+// The main thread's time (µs of CPU since it started) at trace time `ts`: from
+// the outermost task running then, taking its CPU as keeping pace with the
+// clock up to `ts`, or from the last task before it.
+function threadTimeAt(tasks, ts) {
+    let before = null;
+    for (const task of tasks) {
+        if (task.ts <= ts && ts < task.ts + task.dur) return task.tts + Math.min(task.tdur, ts - task.ts);
+        if (task.ts + task.dur <= ts && (!before || task.ts > before.ts)) before = task;
+    }
+    return before ? before.tts + before.tdur : NaN;
+}
+
+// Main-thread CPU in ms from the navigation's start to each of the probe's marks.
+function cpuToMarks(trace, url) {
+    const events = JSON.parse(trace.toString()).traceEvents;
+    const ready = events.find((e) => e.name === 'bench-ready');
+    if (!ready) return {};
+    const onMain = (e) => e.pid === ready.pid && e.tid === ready.tid;
+    const navigation = events.filter((e) => e.name === 'navigationStart' && onMain(e) && e.args?.data?.documentLoaderURL === url).at(-1);
+    const tasks = events.filter((e) => e.ph === 'X' && onMain(e) && e.tts !== undefined && e.tdur !== undefined);
+    if (!navigation) return {};
+    const start = threadTimeAt(tasks, navigation.ts);
+    const program = events.find((e) => e.name === 'bench-program' && onMain(e));
+    return { cpuReady: (ready.tts - start) / 1000, cpuProgram: program ? (program.tts - start) / 1000 : undefined };
+}
+
+async function once(browser, url, { fromWorker = false, program = false } = {}) {
     const context = await browser.newContext({ viewport: { width: 800, height: 600 }, serviceWorkers: 'allow' });
     try {
         if (fromWorker) {
@@ -76,36 +125,31 @@ async function once(browser, url, fromWorker = false) {
             await first.close();
         }
         const page = await context.newPage();
-        const cdp = await context.newCDPSession(page);
-        // Durations in CPU time of the page's main thread, which the other
-        // programs on a shared machine disturb less than the wall clock.
-        await cdp.send('Performance.enable', { timeDomain: 'threadTicks' });
         await page.addInitScript(probe);
-        await page.goto(url, { waitUntil: 'commit' });
-        // One call that waits in the page: no polling to disturb it.
-        await page.evaluate(() => window.__bench.done);
-        const { metrics } = await cdp.send('Performance.getMetrics');
-        const metric = Object.fromEntries(metrics.map((m) => [m.name, m.value * 1000]));
+        await browser.startTracing(page, { categories: ['toplevel', 'blink.user_timing'] });
+        let trace;
+        try {
+            await page.goto(url, { waitUntil: 'commit' });
+            // One call that waits in the page: no polling to disturb it.
+            await page.evaluate(() => window.__bench.done);
+            if (program) await page.evaluate(() => window.__bench.running);
+        } finally {
+            trace = await browser.stopTracing();
+        }
         const inPage = await page.evaluate(() => {
             const nav = performance.getEntriesByType('navigation')[0];
             return {
                 fromWorker: navigator.serviceWorker?.controller != null && nav.workerStart > 0,
                 ready: window.__bench.ready,
+                program: window.__bench.program,
                 responseEnd: nav.responseEnd,
                 domInteractive: nav.domInteractive,
                 domContentLoaded: nav.domContentLoadedEventEnd,
+                url: location.href,
                 spans: window.__bench.spans,
             };
         });
-        return {
-            ...inPage,
-            script: metric.ScriptDuration,
-            style: metric.RecalcStyleDuration,
-            layout: metric.LayoutDuration,
-            task: metric.TaskDuration,
-            thread: metric.ThreadTime,
-            process: metric.ProcessTime,
-        };
+        return { ...inPage, ...cpuToMarks(trace, inPage.url) };
     } finally {
         await context.close();
     }
@@ -121,18 +165,20 @@ const kib = (x) => (x / 1024).toFixed(1);
 
 const servers = { koravel: await servePage(koravelFile), floor: await servePage(floorFile) };
 if (siteDir) servers.site = await serveSite(siteDir);
+for (const [name, file] of others) servers[name] = await servePage(file);
 const names = Object.keys(servers);
+const options = (name) => ({ fromWorker: name === 'site', program: name !== 'floor' });
 const browser = await launchBrowser();
 const results = Object.fromEntries(names.map((name) => [name, []]));
 try {
     for (let i = 0; i < 3; i++) {
-        for (const name of names) await once(browser, servers[name].url, name === 'site');
+        for (const name of names) await once(browser, servers[name].url, options(name));
     }
     // Each round in another order, so that none always runs first.
     for (let i = 0; i < runs; i++) {
         for (let j = 0; j < names.length; j++) {
             const name = names[(i + j) % names.length];
-            results[name].push(await once(browser, servers[name].url, name === 'site'));
+            results[name].push(await once(browser, servers[name].url, options(name)));
         }
     }
 } finally {
@@ -141,11 +187,8 @@ try {
 }
 if (results.site?.some((r) => !r.fromWorker)) throw new Error('a start-up of the site did not come from its worker');
 
-const k = results.koravel;
-const f = results.floor;
-const site = results.site ?? [];
 const col = (list, pick) => median(list.map(pick));
-const spanNames = [...new Set(k.flatMap((r) => Object.keys(r.spans)))].sort();
+const spanNames = [...new Set(results.koravel.flatMap((r) => Object.keys(r.spans)))].sort();
 const rows = [
     ['navigation to ready (in page)', (r) => r.ready],
     ['  navigation to response end', (r) => r.responseEnd],
@@ -156,28 +199,32 @@ const rows = [
         [`  ${name}: last end at`, (r) => r.spans[name]?.last],
         [`  ${name}: time inside`, (r) => r.spans[name]?.total],
     ]),
-    ['main thread CPU to ready (ThreadTime)', (r) => r.thread],
-    ['  in tasks (TaskDuration)', (r) => r.task],
-    ['  in scripts (ScriptDuration)', (r) => r.script],
-    ['  in style (RecalcStyleDuration)', (r) => r.style],
-    ['  in layout (LayoutDuration)', (r) => r.layout],
-    ['renderer CPU, all threads (ProcessTime)', (r) => r.process],
+    ['navigation to the program running', (r) => r.program],
+    ['main thread CPU, navigation to ready', (r) => r.cpuReady],
+    ['main thread CPU, to the program running', (r) => r.cpuProgram],
 ];
 console.log(`Start-up in headless Chromium, navigation to data-state="ready"; medians of ${runs} runs each, in ms`);
-const siteColumn = site.length > 0;
-console.log(`${'measure'.padEnd(42)}${'koravel'.padStart(9)}${'floor'.padStart(9)}${siteColumn ? 'site'.padStart(9) : ''}`);
+const order = ['koravel', 'floor', ...names.filter((n) => n !== 'koravel' && n !== 'floor')];
+console.log(`${'measure'.padEnd(42)}${order.map((n) => n.slice(0, 8).padStart(9)).join('')}`);
 for (const [label, pick] of rows) {
-    console.log(`${label.padEnd(42)}${ms(col(k, pick))}${ms(col(f, pick))}${siteColumn ? ms(col(site, pick)) : ''}`);
+    console.log(`${label.padEnd(42)}${order.map((n) => ms(col(results[n], pick))).join('')}`);
 }
-for (const [name, list] of [['koravel', k], ...(siteColumn ? [['site (from its worker)', site]] : [])]) {
+const f = results.floor;
+for (const name of order.filter((n) => n !== 'floor')) {
+    const list = results[name];
+    const label = name === 'site' ? 'site (from its worker)' : name;
     const ratio = col(list, (r) => r.ready) / col(f, (r) => r.ready);
-    const cpuRatio = col(list, (r) => r.thread) / col(f, (r) => r.thread);
-    console.log(`${name} / floor: ${ratio.toFixed(3)} navigation to ready, ${cpuRatio.toFixed(3)} main thread CPU`);
+    const cpuRatio = col(list, (r) => r.cpuReady) / col(f, (r) => r.cpuReady);
+    const running = col(list, (r) => r.program) / col(f, (r) => r.ready);
+    const runningCpu = col(list, (r) => r.cpuProgram) / col(f, (r) => r.cpuReady);
+    console.log(`${label} / floor: ${ratio.toFixed(3)} navigation to ready, ${cpuRatio.toFixed(3)} main thread CPU;` +
+        ` program running ${running.toFixed(3)}, ${runningCpu.toFixed(3)}`);
 }
 
 for (const [name, file] of [
     ['koravel.html', koravelFile],
     ['floor.html', floorFile],
+    ...others,
 ]) {
     const c = composition(readFileSync(file));
     console.log('');

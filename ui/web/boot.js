@@ -1,13 +1,13 @@
-// Starts the program: unpacks its WebAssembly (kept deflated, as base64, in a
-// block the browser does not run, #koravelWasm) and compiles it, runs its
-// loader script (kept in #koravelProgram, so that the browser reads it only
-// now) and instantiates the compiled module. The page calls this once the
-// window is on screen, or at the first command. Resolves to the program, or
-// rejects with what kept it from starting.
-function koravelBoot() {
+// Starts the program in two steps. koravelUnpack unpacks its WebAssembly
+// (kept deflated, as base64, in a block the browser does not run,
+// #koravelWasm) and has the browser compile it on its other threads.
+// koravelBoot then runs the program's loader (kept in #koravelProgram, so that
+// the browser reads it only now) and instantiates the compiled module. The
+// page unpacks as soon as it is read and boots once the window is on screen,
+// or at the first command. koravelBoot resolves to the program, or rejects
+// with what kept it from starting.
+function koravelUnpack() {
   'use strict';
-  const byId = (id) => document.getElementById(id);
-
   const decodeBase64 = (text) => {
     if (typeof Uint8Array.fromBase64 === 'function') {
       return Uint8Array.fromBase64(text);
@@ -26,15 +26,17 @@ function koravelBoot() {
     const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate'));
     return new Uint8Array(await new Response(stream).arrayBuffer());
   };
+  return Promise.resolve()
+      .then(() => unpack(decodeBase64(document.getElementById('koravelWasm').textContent)))
+      .then((bytes) => WebAssembly.compile(bytes));
+}
 
+function koravelBoot(compiled) {
+  'use strict';
   return new Promise((resolve, reject) => {
-    // Compiling runs on the browser's other threads while the loader is read.
-    const compiled = Promise.resolve()
-                         .then(() => unpack(decodeBase64(byId('koravelWasm').textContent)))
-                         .then((bytes) => WebAssembly.compile(bytes));
     compiled.catch(reject);
     const loader = document.createElement('script');
-    loader.text = byId('koravelProgram').textContent;
+    loader.text = document.getElementById('koravelProgram').textContent;
     document.head.append(loader);
     if (typeof createKoravel !== 'function') {
       throw new Error('the browser did not run the program\'s loader');

@@ -1,6 +1,6 @@
 // Wires the window's events to the program's handlers. The window arrives
 // drawn as Form_Load leaves it, so it is ready at once; the program starts
-// once the window is on screen (koravelBoot), and a command given before that
+// once the window is on screen (boot.js), and a command given before that
 // waits for it.
 (() => {
   'use strict';
@@ -12,10 +12,19 @@
   // patched copy as a download: the program's own rule says which.
   byId('saveNote').hidden = koravelWritesInPlace(null);
 
+  // A failure to unpack is told when the program is asked to start.
+  let compiled = null;
+  const unpack = () => {
+    if (!compiled) {
+      compiled = koravelUnpack();
+      compiled.catch(() => {});
+    }
+    return compiled;
+  };
   let started = null;
   const program = () => {
     if (!started) {
-      started = koravelBoot();
+      started = koravelBoot(unpack());
       started.catch((e) => console.error(e));
     }
     return started;
@@ -90,9 +99,11 @@
   opening?.addEventListener('blur', () => opening.removeAttribute('autofocus'), {once: true});
   root.dataset.state = 'ready';
 
-  // The program starts once the rest of the page is read and the window has
-  // been drawn (at once in a tab that is not shown, which draws nothing).
+  // The program is unpacked once the rest of the page is read, and starts
+  // once the window has been drawn (at once in a tab that is not shown,
+  // which draws nothing).
   const start = () => {
+    unpack();
     const later = () => {
       // A browser that focuses only form controls by themselves.
       if (opening && document.activeElement === document.body) {
