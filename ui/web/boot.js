@@ -23,8 +23,12 @@ function koravelUnpack() {
     if (typeof DecompressionStream !== 'function') {
       return koravelInflate(packed);
     }
-    const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate'));
-    return new Uint8Array(await new Response(stream).arrayBuffer());
+    // Fed straight from memory; a damaged stream fails the reading side.
+    const inflater = new DecompressionStream('deflate');
+    const writer = inflater.writable.getWriter();
+    writer.write(packed).catch(() => {});
+    writer.close().catch(() => {});
+    return new Uint8Array(await new Response(inflater.readable).arrayBuffer());
   };
   return Promise.resolve()
       .then(() => unpack(decodeBase64(document.getElementById('koravelWasm').textContent)))

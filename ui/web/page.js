@@ -25,7 +25,9 @@
   const program = () => {
     if (!started) {
       started = koravelBoot(unpack());
-      started.catch((e) => console.error(e));
+      // The hidden pictures' drawings wait until the program runs.
+      started.then(() => frm.querySelectorAll('img').forEach((img) => (img.loading = 'eager')),
+                   (e) => console.error(e));
     }
     return started;
   };

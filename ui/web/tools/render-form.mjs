@@ -3,7 +3,8 @@
 // on the page template's empty lists and hidden pictures, calls
 // koravel_render, and writes what it drew into OUT_DIR, one file for each
 // placeholder of the template: the options of each list (CBOPATCH1.html, ...)
-// and " hidden" or " autofocus" for each picture (PICPATCHRED.html, ...).
+// and " hidden" or " autofocus" for each picture (PICPATCHRED.html, ...),
+// with ' loading="lazy"' or nothing for its drawing (PICPATCHRED_LOADING.html).
 //   node render-form.mjs TEMPLATE LOADER_JS WASM OUT_DIR
 import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
 import {join} from 'node:path';
@@ -50,6 +51,9 @@ for (const id of lists) {
 if (pictures.filter((id) => !page.byId(id).hidden).length !== 1) {
   throw new Error('render-form: Form_Load did not leave exactly one picture shown');
 }
+// A hidden picture's drawing is read once the program runs, or when shown.
 for (const id of pictures) {
-  writeFileSync(join(outDir, `${id.toUpperCase()}.html`), page.byId(id).hidden ? ' hidden' : ' autofocus');
+  const hidden = page.byId(id).hidden;
+  writeFileSync(join(outDir, `${id.toUpperCase()}.html`), hidden ? ' hidden' : ' autofocus');
+  writeFileSync(join(outDir, `${id.toUpperCase()}_LOADING.html`), hidden ? ' loading="lazy"' : '');
 }
