@@ -7,14 +7,30 @@
 #
 #   bash bench/run-web.sh                    # 30 start-ups each, build/web/koravel.html
 #   RUNS=60 bash bench/run-web.sh path/to/koravel.html
+#   bash bench/run-web.sh build/web/koravel.html old=path/to/older/koravel.html
+# Each NAME=FILE is one more page measured in turn with the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-30}
-page=${1:-build/web/koravel.html}
+page=build/web/koravel.html
+given=0
+if [[ $# -gt 0 && $1 != *=* ]]; then
+    page=$1
+    given=1
+    shift
+fi
+others=()
+for other in "$@"; do
+    if [[ $other != *=* || ! -f ${other#*=} ]]; then
+        echo "$other: expected NAME=FILE of a page that exists" >&2
+        exit 1
+    fi
+    others+=("${other%%=*}=$(realpath "${other#*=}")")
+done
 
 if [[ ! -f $page ]]; then
-    if [[ $# -gt 0 ]]; then
+    if [[ $given -eq 1 ]]; then
         echo "$page is missing." >&2
         exit 1
     fi
@@ -31,5 +47,6 @@ page=$(realpath "$page")
 # The site beside the page, when it is there, starts from its worker's cache.
 site=()
 [[ ! -f $(dirname "$page")/site/index.html ]] || site=("$(dirname "$page")/site")
-# About half a second a start-up, with room to spare; the browser stops on any way out.
-bash tests/web/bounded-node.sh $((120 + runs * 8)) bench/web/startup.mjs "$page" "$(realpath bench/web/floor.html)" "$runs" "${site[@]}"
+# About a second a start-up (traced), with room to spare; the browser stops on any way out.
+bash tests/web/bounded-node.sh $((120 + runs * 4 * (2 + ${#site[@]} + ${#others[@]}))) \
+    bench/web/startup.mjs "$page" "$(realpath bench/web/floor.html)" "$runs" "${site[@]}" "${others[@]}"
