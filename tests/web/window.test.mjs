@@ -206,6 +206,40 @@ describe('the window in the page', { skip: skipReason }, () => {
         await page.close();
     });
 
+    // What makes the window quick: nothing of the program is read, compiled
+    // or run before it is ready, and a hidden picture's drawing waits too.
+    test('is ready, with its defaults, before any of its program is read', async () => {
+        const page = await open({
+            prepare: () => {
+                const compile = WebAssembly.compile;
+                WebAssembly.compile = (...args) => {
+                    window.__compiled = true;
+                    return compile(...args);
+                };
+                new MutationObserver((_, observer) => {
+                    if (document.documentElement.dataset.state !== 'ready') return;
+                    observer.disconnect();
+                    const region = document.getElementById('cboPatch1');
+                    window.__atReady = {
+                        loader: typeof createKoravel,
+                        compiled: window.__compiled === true,
+                        region: region.options[region.selectedIndex]?.text,
+                        shown: [...document.querySelectorAll('.picture')].filter((p) => !p.hidden).map((p) => p.id),
+                        lazy: [...document.querySelectorAll('.picture img')].map((img) => img.loading),
+                    };
+                }).observe(document, { subtree: true, attributes: true, attributeFilter: ['data-state'] });
+            },
+        });
+        assert.deepEqual(await page.page.evaluate(() => window.__atReady), {
+            loader: 'undefined',
+            compiled: false,
+            region: 'USA',
+            shown: ['picPatchRed'],
+            lazy: ['lazy', 'auto', 'lazy'],
+        });
+        await page.close();
+    });
+
     // The window is drawn before its program has started: what the user does
     // meanwhile waits for the program, in order.
     test('runs a choice and a command given before the program has started once it has', async () => {

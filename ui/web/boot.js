@@ -1,11 +1,20 @@
 // Starts the program in two steps. koravelUnpack unpacks its WebAssembly
 // (kept deflated, as base64, in a block the browser does not run,
 // #koravelWasm) and has the browser compile it on its other threads.
-// koravelBoot then runs the program's loader (kept in #koravelProgram, so that
-// the browser reads it only now) and instantiates the compiled module. The
-// page unpacks as soon as it is read and boots once the window is on screen,
-// or at the first command. koravelBoot resolves to the program, or rejects
-// with what kept it from starting.
+// koravelBoot then runs the program's loader and instantiates the compiled
+// module. The page unpacks as soon as it is read and boots once the window is
+// on screen, or at the first command. koravelBoot resolves to the program, or
+// rejects with what kept it from starting.
+
+// Runs a script the page keeps in a block of its own (type text/plain), so
+// that the browser reads it only when it is needed.
+function koravelRunKept(id) {
+  'use strict';
+  const script = document.createElement('script');
+  script.text = document.getElementById(id).textContent;
+  document.head.append(script);
+}
+
 function koravelUnpack() {
   'use strict';
   const decodeBase64 = (text) => {
@@ -21,6 +30,7 @@ function koravelUnpack() {
   };
   const unpack = async (packed) => {
     if (typeof DecompressionStream !== 'function') {
+      koravelRunKept('koravelInflate');
       return koravelInflate(packed);
     }
     // Fed straight from memory; a damaged stream fails the reading side.
@@ -39,9 +49,7 @@ function koravelBoot(compiled) {
   'use strict';
   return new Promise((resolve, reject) => {
     compiled.catch(reject);
-    const loader = document.createElement('script');
-    loader.text = document.getElementById('koravelProgram').textContent;
-    document.head.append(loader);
+    koravelRunKept('koravelProgram');
     if (typeof createKoravel !== 'function') {
       throw new Error('the browser did not run the program\'s loader');
     }
