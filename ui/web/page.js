@@ -101,11 +101,11 @@
   opening?.addEventListener('blur', () => opening.removeAttribute('autofocus'), {once: true});
   root.dataset.state = 'ready';
 
-  // The program is unpacked once the rest of the page is read, and starts
-  // once the window has been drawn (at once in a tab that is not shown,
-  // which draws nothing).
+  // The program is unpacked from now on, while the window is first drawn,
+  // and starts once the window has been drawn and the rest of the page read
+  // (at once in a tab that is not shown, which draws nothing).
+  unpack();
   const start = () => {
-    unpack();
     const later = () => {
       // A browser that focuses only form controls by themselves.
       if (opening && document.activeElement === document.body) {
