@@ -2,9 +2,10 @@
 // (kept deflated, as base64, in a block the browser does not run,
 // #koravelWasm) and has the browser compile it on its other threads.
 // koravelBoot then runs the program's loader and instantiates the compiled
-// module. The page unpacks as soon as it is read and boots once the window is
-// on screen, or at the first command. koravelBoot resolves to the program, or
-// rejects with what kept it from starting.
+// module. The page unpacks as soon as it has read the block, after the
+// window is ready, and boots once the window is on screen, or at the first
+// command. koravelBoot resolves to the program, or rejects with what kept it
+// from starting.
 
 // Runs a script the page keeps in a block of its own (type text/plain), so
 // that the browser reads it only when it is needed.
@@ -15,8 +16,15 @@ function koravelRunKept(id) {
   document.head.append(script);
 }
 
+// The compiled module, once asked for. A failure to unpack is told when the
+// program is asked to start.
+let koravelCompiled = null;
+
 function koravelUnpack() {
   'use strict';
+  if (koravelCompiled) {
+    return koravelCompiled;
+  }
   const decodeBase64 = (text) => {
     if (typeof Uint8Array.fromBase64 === 'function') {
       return Uint8Array.fromBase64(text);
@@ -40,9 +48,12 @@ function koravelUnpack() {
     writer.close().catch(() => {});
     return new Uint8Array(await new Response(inflater.readable).arrayBuffer());
   };
-  return Promise.resolve()
-      .then(() => unpack(decodeBase64(document.getElementById('koravelWasm').textContent)))
-      .then((bytes) => WebAssembly.compile(bytes));
+  koravelCompiled =
+      Promise.resolve()
+          .then(() => unpack(decodeBase64(document.getElementById('koravelWasm').textContent)))
+          .then((bytes) => WebAssembly.compile(bytes));
+  koravelCompiled.catch(() => {});
+  return koravelCompiled;
 }
 
 function koravelBoot(compiled) {

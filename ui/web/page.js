@@ -12,19 +12,10 @@
   // patched copy as a download: the program's own rule says which.
   byId('saveNote').hidden = koravelWritesInPlace(null);
 
-  // A failure to unpack is told when the program is asked to start.
-  let compiled = null;
-  const unpack = () => {
-    if (!compiled) {
-      compiled = koravelUnpack();
-      compiled.catch(() => {});
-    }
-    return compiled;
-  };
   let started = null;
   const program = () => {
     if (!started) {
-      started = koravelBoot(unpack());
+      started = koravelBoot(koravelUnpack());
       // The hidden pictures' drawings wait until the program runs.
       started.then(() => frm.querySelectorAll('img').forEach((img) => (img.loading = 'eager')),
                    (e) => console.error(e));
@@ -101,10 +92,9 @@
   opening?.addEventListener('blur', () => opening.removeAttribute('autofocus'), {once: true});
   root.dataset.state = 'ready';
 
-  // The program is unpacked from now on, while the window is first drawn,
-  // and starts once the window has been drawn and the rest of the page read
-  // (at once in a tab that is not shown, which draws nothing).
-  unpack();
+  // The program starts once the rest of the page is read (which unpacks it)
+  // and the window has been drawn (at once in a tab that is not shown, which
+  // draws nothing).
   const start = () => {
     const later = () => {
       // A browser that focuses only form controls by themselves.
