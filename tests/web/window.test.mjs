@@ -207,7 +207,7 @@ describe('the window in the page', { skip: skipReason }, () => {
     });
 
     // What makes the window quick: nothing of the program is read, compiled
-    // or run before it is ready, and a hidden picture's drawing waits too.
+    // or run before it is ready, and the hidden pictures' drawings wait too.
     test('is ready, with its defaults, before any of its program is read', async () => {
         const page = await open({
             prepare: () => {
@@ -225,7 +225,7 @@ describe('the window in the page', { skip: skipReason }, () => {
                         compiled: window.__compiled === true,
                         region: region.options[region.selectedIndex]?.text,
                         shown: [...document.querySelectorAll('.picture')].filter((p) => !p.hidden).map((p) => p.id),
-                        lazy: [...document.querySelectorAll('.picture img')].map((img) => img.loading),
+                        drawings: [...document.querySelectorAll('.picture')].map((p) => (p.querySelector('img') ? 'in place' : 'kept')),
                     };
                 }).observe(document, { subtree: true, attributes: true, attributeFilter: ['data-state'] });
             },
@@ -235,7 +235,7 @@ describe('the window in the page', { skip: skipReason }, () => {
             compiled: false,
             region: 'USA',
             shown: ['picPatchRed'],
-            lazy: ['lazy', 'auto', 'lazy'],
+            drawings: ['kept', 'in place', 'kept'],
         });
         await page.close();
     });

@@ -34,6 +34,8 @@
   }
 
   fit();
+  // Drawings put in place later (page.js) are fitted when they come.
+  window.koravelFit = fit;
   addEventListener('resize', fit);
   coarse.addEventListener('change', fit);
   document.addEventListener('DOMContentLoaded', fit, {once: true});

@@ -12,13 +12,23 @@
   // patched copy as a download: the program's own rule says which.
   byId('saveNote').hidden = koravelWritesInPlace(null);
 
+  // The hidden pictures' drawings come in templates, read only once the
+  // window is on screen; then each is put in place (and fitted to the
+  // screen), ready for when its picture is shown.
+  const placeDrawings = () => {
+    const kept = frm.querySelectorAll('.picture > template');
+    kept.forEach((drawing) => drawing.replaceWith(drawing.content));
+    if (kept.length > 0) {
+      koravelFit();
+    }
+  };
+
   let started = null;
   const program = () => {
     if (!started) {
+      placeDrawings();
       started = koravelBoot(koravelUnpack());
-      // The hidden pictures' drawings wait until the program runs.
-      started.then(() => frm.querySelectorAll('img').forEach((img) => (img.loading = 'eager')),
-                   (e) => console.error(e));
+      started.catch((e) => console.error(e));
     }
     return started;
   };

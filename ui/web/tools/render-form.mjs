@@ -4,7 +4,8 @@
 // koravel_render, and writes what it drew into OUT_DIR, one file for each
 // placeholder of the template: the options of each list (CBOPATCH1.html, ...)
 // and " hidden" or " autofocus" for each picture (PICPATCHRED.html, ...),
-// with ' loading="lazy"' or nothing for its drawing (PICPATCHRED_LOADING.html).
+// with what opens and closes its drawing: a <template> for a hidden one
+// (PICPATCHRED_OPEN.html, PICPATCHRED_CLOSE.html).
 //   node render-form.mjs TEMPLATE LOADER_JS WASM OUT_DIR
 import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
 import {join} from 'node:path';
@@ -51,9 +52,12 @@ for (const id of lists) {
 if (pictures.filter((id) => !page.byId(id).hidden).length !== 1) {
   throw new Error('render-form: Form_Load did not leave exactly one picture shown');
 }
-// A hidden picture's drawing is read once the program runs, or when shown.
+// A hidden picture's drawing is kept in a <template>, which the browser
+// neither loads nor lays out until the page puts it in place.
 for (const id of pictures) {
   const hidden = page.byId(id).hidden;
-  writeFileSync(join(outDir, `${id.toUpperCase()}.html`), hidden ? ' hidden' : ' autofocus');
-  writeFileSync(join(outDir, `${id.toUpperCase()}_LOADING.html`), hidden ? ' loading="lazy"' : '');
+  const name = id.toUpperCase();
+  writeFileSync(join(outDir, `${name}.html`), hidden ? ' hidden' : ' autofocus');
+  writeFileSync(join(outDir, `${name}_OPEN.html`), hidden ? '<template>' : '');
+  writeFileSync(join(outDir, `${name}_CLOSE.html`), hidden ? '</template>' : '');
 }
