@@ -111,9 +111,17 @@ describe('the site as an app', { skip: skipReason }, () => {
                     const expected = GEOMETRY[id].map((v) => v * scale);
                     assert.ok(box.every((v, i) => Math.abs(v - expected[i]) < 0.5), `${id} at ${box}, not ${expected}`);
                 }
-                const drawing = await page.page.$eval('#picPatchRed img', (img) =>
-                    [...img.parentElement.querySelectorAll('source')].map((s) => s.srcset).find((set) => set.startsWith(`${img.currentSrc} `)));
-                assert.equal(drawing?.split(' ')[1] ?? '1x', shown);
+                const drawing = (id) =>
+                    page.page.$eval(`#${id} img`, (img) =>
+                        [...img.parentElement.querySelectorAll('source')].map((s) => s.srcset).find((set) => set.startsWith(`${img.currentSrc} `)));
+                assert.equal((await drawing('picPatchRed'))?.split(' ')[1] ?? '1x', shown);
+                // A picture first shown later has its drawing fitted the same.
+                await page.choose('cboPatch1', 'Europe');
+                await page.page.waitForFunction(() => {
+                    const img = document.querySelector('#picPatchBlue:not([hidden]) img');
+                    return img?.complete && img.currentSrc !== '';
+                });
+                assert.equal((await drawing('picPatchBlue'))?.split(' ')[1] ?? '1x', shown);
                 // A message box with an OK button as large, within the viewport.
                 await page.page.click('#cmdPatch');
                 await page.page.waitForFunction(() => document.getElementById('msgBox').open);
