@@ -1,6 +1,7 @@
 #include "ui/qt/frmMain.h"
 
 #include "settings/CodeTables.h"
+#include "ui/ControlTexts.h"
 #include "ui/FormHandlers.h"
 #include "ui/qt/SwirlPictures.h"
 
@@ -20,39 +21,44 @@ QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+void Describe(QWidget* control, const ControlText& text) {
+    if (*text.name != '\0') {
+        control->setAccessibleName(QString::fromUtf8(text.name));
+    }
+    control->setAccessibleDescription(QString::fromUtf8(text.description));
+}
+
 QComboBox* MakeList(QWidget* parent, const char* name, std::span<const char* const> items,
-                    const char* accessibleName, const char* description, QRect geometry) {
+                    const ControlText& text, QRect geometry) {
     auto* list = new QComboBox(parent); // not editable: the user can only pick an item
     list->setObjectName(QLatin1String(name));
     for (const char* item : items) {
         list->addItem(QString::fromUtf8(item));
     }
     list->setCurrentIndex(-1);
-    list->setAccessibleName(QString::fromUtf8(accessibleName));
-    list->setAccessibleDescription(QString::fromUtf8(description));
+    Describe(list, text);
     list->setGeometry(geometry);
     return list;
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
-                        const char* description, QRect geometry) {
+                        const ControlText& text, QRect geometry) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(false); // neither button answers Enter
     button->setDefault(false);
-    button->setAccessibleDescription(QString::fromUtf8(description));
+    Describe(button, text);
     button->setGeometry(geometry);
     return button;
 }
 
-QLabel* MakePicture(QWidget* parent, const char* name, const char* description) {
+QLabel* MakePicture(QWidget* parent, const char* name, const ControlText& text) {
     auto* picture = new QLabel(parent); // its drawing is read when it is first shown
     picture->setObjectName(QLatin1String(name));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setLineWidth(2);
     picture->setFocusPolicy(Qt::StrongFocus); // picture boxes take focus, show no mark
-    picture->setAccessibleName(QStringLiteral("Swirl preview"));
-    picture->setAccessibleDescription(QString::fromUtf8(description));
+    Describe(picture, text);
     picture->setGeometry(48, 8, 154, 120);
     return picture;
 }
@@ -69,32 +75,19 @@ frmMain::frmMain(QWidget* parent)
 
     // Created in declaration order; each picture starts hidden and without its
     // drawing until the preview rule shows it.
-    cboPatch4 =
-        MakeList(this, "cboPatch4", SwirlTexts(), "Swirl colour",
-                 "The colour of the swirl the console shows at start-up", {128, 168, 113, 21});
-    cboPatch3 = MakeList(this, "cboPatch3", LanguageTexts(), "Language", "The console's language",
-                         {8, 216, 233, 21});
-    cboPatch2 = MakeList(this, "cboPatch2", BroadcastTexts(), "Broadcast standard",
-                         "The television standard the console sends", {8, 192, 233, 21});
-    cmdPatch = MakeButton(this, "cmdPatch", "Patch",
-                          "Write the chosen settings into both copies in the flash image",
-                          {8, 248, 233, 25});
-    cboPatch1 = MakeList(this, "cboPatch1", RegionTexts(), "Region", "The console's region",
-                         {8, 168, 113, 21});
-    cmdFlash = MakeButton(this, "cmdFlash", "Select", "Choose a flash image and show its settings",
-                          {200, 136, 41, 21});
+    cboPatch4 = MakeList(this, "cboPatch4", SwirlTexts(), cboPatch4Text, {128, 168, 113, 21});
+    cboPatch3 = MakeList(this, "cboPatch3", LanguageTexts(), cboPatch3Text, {8, 216, 233, 21});
+    cboPatch2 = MakeList(this, "cboPatch2", BroadcastTexts(), cboPatch2Text, {8, 192, 233, 21});
+    cmdPatch = MakeButton(this, "cmdPatch", "Patch", cmdPatchText, {8, 248, 233, 25});
+    cboPatch1 = MakeList(this, "cboPatch1", RegionTexts(), cboPatch1Text, {8, 168, 113, 21});
+    cmdFlash = MakeButton(this, "cmdFlash", "Select", cmdFlashText, {200, 136, 41, 21});
     txtFlash = new QLineEdit(this);
     txtFlash->setObjectName(QStringLiteral("txtFlash"));
-    txtFlash->setAccessibleName(QStringLiteral("Flash image path"));
-    txtFlash->setAccessibleDescription(
-        QStringLiteral("The flash image file that Patch writes the settings into"));
+    Describe(txtFlash, txtFlashText);
     txtFlash->setGeometry(8, 136, 185, 21);
-    picPatchBlack =
-        MakePicture(this, "picPatchBlack", "Black swirl: the console starts with the black swirl");
-    picPatchRed =
-        MakePicture(this, "picPatchRed", "Red swirl: the console starts with the red swirl");
-    picPatchBlue =
-        MakePicture(this, "picPatchBlue", "Blue swirl: the console starts with the blue swirl");
+    picPatchBlack = MakePicture(this, "picPatchBlack", picPatchBlackText);
+    picPatchRed = MakePicture(this, "picPatchRed", picPatchRedText);
+    picPatchBlue = MakePicture(this, "picPatchBlue", picPatchBlueText);
     for (QLabel* picture : {picPatchBlack, picPatchRed, picPatchBlue}) {
         picture->setVisible(false);
     }

@@ -6,7 +6,7 @@
 namespace koravel::win32 {
 
 // What a screen reader is told about a control beyond what the system says
-// itself: the same name and description as the Qt window gives it, and the
+// itself: the name and description every front end gives it, and the
 // standard role of its kind of control, which Wine's standard objects do not
 // all know (they call a list or a button just a client area).
 struct AccessibleText {
