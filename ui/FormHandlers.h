@@ -32,6 +32,10 @@ class FormHandlers {
     void cmdFlash_Click(); // Select
     void cmdPatch_Click(); // Patch
 
+    // The filter text Select gives the open dialog: NUL-separated description
+    // and pattern pairs.
+    static std::string SelectFilter();
+
   private:
     void ShowDecodedSettings(const SettingsBlock& block);
     void ShowOrWarn(ListBox list, const std::optional<std::string>& text, SettingsField field,

@@ -11,14 +11,18 @@
 
 namespace koravel {
 
+std::string FormHandlers::SelectFilter() {
+    std::string filter = "Dreamcast flash (*.bin)|*.bin|All files (*.*)|*.*";
+    std::replace(filter.begin(), filter.end(), '|', '\0');
+    return filter;
+}
+
 // Select: pick an image and show the settings of its primary copy. The image is
 // opened for reading only, so Select can never change it.
 void FormHandlers::cmdFlash_Click() {
-    std::string filter = "Dreamcast flash (*.bin)|*.bin|All files (*.*)|*.*";
-    std::replace(filter.begin(), filter.end(), '|', '\0');
     const std::uint32_t flags = OFN_FILEMUSTEXIST;
 
-    const std::string path = dialogs_.ShowOpen(filter, flags);
+    const std::string path = dialogs_.ShowOpen(SelectFilter(), flags);
     if (path.empty()) {
         return;
     }

@@ -73,41 +73,6 @@ async function koravelBeginWrite(picked) {
   }
 }
 
-// How long a picked file may take to arrive after the page has the focus back
-// from the <input type="file"> picker: browsers may give the focus back before
-// they send `change`. Long enough for a busy phone; short enough that the
-// window soon comes back after a dismissed picker.
-var koravelPickerGrace = 1000;
-
-// Opens the <input type="file"> picker and gives the picked File, or null when
-// the picker was dismissed. Browsers that send no `cancel` (Safari before 16.4,
-// Chrome before 113) would leave the page waiting for ever: there, the page
-// getting the focus back, or a pointer on the page (which a picker open over it
-// would take), means the picker has gone, and what it picked, if anything,
-// arrives within the grace time.
-function koravelPickWithInput(input) {
-  return new Promise((resolve) => {
-    let timer = 0;
-    const settle = () => {
-      clearTimeout(timer);
-      input.removeEventListener('change', settle);
-      input.removeEventListener('cancel', settle);
-      window.removeEventListener('focus', dismissed);
-      window.removeEventListener('pointerdown', dismissed, true);
-      resolve((input.files && input.files[0]) || null);
-    };
-    const dismissed = () => {
-      clearTimeout(timer);
-      timer = setTimeout(settle, koravelPickerGrace);
-    };
-    input.addEventListener('change', settle);
-    input.addEventListener('cancel', settle);
-    window.addEventListener('focus', dismissed);
-    window.addEventListener('pointerdown', dismissed, true);
-    input.click();
-  });
-}
-
 // The WebAssembly is inside the page, which compiles it and hands it to the
 // loader (instantiateWasm): the loader must never try to fetch it (the page's
 // Content-Security-Policy allows no connection at all).

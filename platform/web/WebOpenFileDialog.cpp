@@ -6,37 +6,19 @@
 
 #include <emscripten.h>
 
-// `types` holds one line per filter pair with a concrete extension:
-// description, a tab, the extensions separated by blanks. `accept` is the
-// <input> form, empty when every file may be picked.
+// `types` and `accept` as koravelOpenPicker (OpenPicker.js) takes them. A
+// picker the page opened for a click that came before the program ran is
+// taken instead of opening another.
 // clang-format off
 EM_ASYNC_JS(int, koravel_pick_file, (const char* typesText, const char* acceptText), {
     try {
-        if (typeof window.showOpenFilePicker === "function") {
-            const types = UTF8ToString(typesText).split("\n").filter((line) => line).map((line) => {
-                const [description, extensions] = line.split("\t");
-                return {description, accept: {"application/octet-stream": extensions.split(" ")}};
-            });
-            let handles;
-            try {
-                handles = await window.showOpenFilePicker({types, multiple: false});
-            } catch (e) {
-                if (e && e.name === "AbortError") {
-                    return 0;
-                }
-                throw e;
-            }
-            Module.koravelPicked = {name: handles[0].name, handle: handles[0], file: null};
-            return 1;
-        }
-        const input = document.getElementById("filePicker");
-        input.accept = UTF8ToString(acceptText);
-        input.value = "";
-        const file = await koravelPickWithInput(input);
-        if (!file) {
+        const early = Module.koravelEarlyPick;
+        Module.koravelEarlyPick = null;
+        const picked = await (early || koravelOpenPicker(UTF8ToString(typesText), UTF8ToString(acceptText)));
+        if (!picked) {
             return 0;
         }
-        Module.koravelPicked = {name: file.name, handle: null, file};
+        Module.koravelPicked = picked;
         return 1;
     } catch (e) {
         return koravelFail(e, "pick");

@@ -3,9 +3,9 @@
 // #koravelWasm) and has the browser compile it on its other threads.
 // koravelBoot then runs the program's loader and instantiates the compiled
 // module. The page unpacks as soon as it has read the block, after the
-// window is ready, and boots once the window is on screen, or at the first
-// command. koravelBoot resolves to the program, or rejects with what kept it
-// from starting.
+// window is ready, and boots once the whole page has arrived and the window
+// is on screen. koravelBoot resolves to the program, or rejects with what
+// kept it from starting.
 
 // Runs a script the page keeps in a block of its own (type text/plain), so
 // that the browser reads it only when it is needed.
@@ -17,7 +17,7 @@ function koravelRunKept(id) {
 }
 
 // The compiled module, once asked for. A failure to unpack is told when the
-// program is asked to start.
+// program is asked to start, and the next start unpacks again.
 let koravelCompiled = null;
 
 function koravelUnpack() {
@@ -52,8 +52,13 @@ function koravelUnpack() {
       Promise.resolve()
           .then(() => unpack(decodeBase64(document.getElementById('koravelWasm').textContent)))
           .then((bytes) => WebAssembly.compile(bytes));
-  koravelCompiled.catch(() => {});
-  return koravelCompiled;
+  const compiled = koravelCompiled;
+  compiled.catch(() => {
+    if (koravelCompiled === compiled) {
+      koravelCompiled = null;
+    }
+  });
+  return compiled;
 }
 
 function koravelBoot(compiled) {

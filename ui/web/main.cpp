@@ -1,5 +1,6 @@
 #include "platform/modCommonDialog.h"
 #include "platform/web/BrowserPickedFile.h"
+#include "platform/web/PickerTypes.h"
 #include "platform/web/WebFileLayer.h"
 #include "platform/web/WebMessageBox.h"
 #include "platform/web/WebOpenFileDialog.h"
@@ -9,6 +10,7 @@
 #include <emscripten.h>
 
 #include <optional>
+#include <string>
 
 // The program as the page runs it: the window and its services live as long as
 // the page; main() builds them, and the page's script calls the handlers below
@@ -36,6 +38,21 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void koravel_render() {
     app->window.DrawLists();
     app->handlers.Form_Load();
+}
+
+// What Select asks of the browser's picker, in the two forms
+// koravelOpenPicker takes: the build writes them into the page, which opens
+// the picker itself for a click on Select that comes before the program runs.
+EMSCRIPTEN_KEEPALIVE const char* koravel_select_picker_types() {
+    static const std::string types =
+        koravel::PickerTypesText(koravel::ParseFilterText(koravel::FormHandlers::SelectFilter()));
+    return types.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* koravel_select_picker_accept() {
+    static const std::string accept =
+        koravel::PickerAccept(koravel::ParseFilterText(koravel::FormHandlers::SelectFilter()));
+    return accept.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void koravel_cmdFlash_Click() {

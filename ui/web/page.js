@@ -1,34 +1,51 @@
-// Wires the window's events to the program's handlers. The window arrives
-// drawn as Form_Load leaves it, so it is ready at once; the program starts
-// once the window is on screen (boot.js), and a command given before that
-// waits for it.
+// Wires the window to the program. This script comes before the window, and
+// takes the controls' events at the document, so that every control answers
+// from the moment it is drawn, however slowly the rest of the page arrives.
+// The window comes drawn as Form_Load leaves it; koravelWindowDrawn, right
+// after its markup, marks it ready. The program starts once the whole page
+// has arrived and the window is on screen (boot.js); what the user does
+// before that waits for it, in the order it was done.
 (() => {
   'use strict';
   const root = document.documentElement;
   const byId = (id) => document.getElementById(id);
-  const frm = byId('frmMain');
 
-  // Where a picked file could not be changed in place, Patch hands over a
-  // patched copy as a download: the program's own rule says which.
-  byId('saveNote').hidden = koravelWritesInPlace(null);
+  // The whole page has been read, the program's blocks with it.
+  const arrived = new Promise((resolve) => {
+    if (document.readyState === 'loading') {
+      document.addEventListener('DOMContentLoaded', resolve, {once: true});
+    } else {
+      resolve();
+    }
+  });
 
-  // The hidden pictures' drawings come in templates, read only once the
-  // window is on screen; then each is put in place (and fitted to the
-  // screen), ready for when its picture is shown.
+  // The hidden pictures' drawings come after the window, in templates; each
+  // is put in its box (and fitted to the screen) as the program starts, ready
+  // for when its picture is shown.
   const placeDrawings = () => {
-    const kept = frm.querySelectorAll('.picture > template');
-    kept.forEach((drawing) => drawing.replaceWith(drawing.content));
+    const kept = document.querySelectorAll('template[data-for]');
+    kept.forEach((drawing) => byId(drawing.dataset.for).append(drawing.content));
+    kept.forEach((drawing) => drawing.remove());
     if (kept.length > 0) {
       koravelFit();
     }
   };
 
+  // The program's start, once asked for, and the program once it runs. A
+  // start that failed is tried again at the next command.
   let started = null;
+  let running = null;
   const program = () => {
     if (!started) {
-      placeDrawings();
-      started = koravelBoot(koravelUnpack());
-      started.catch((e) => console.error(e));
+      const start = arrived.then(() => {
+        placeDrawings();
+        return koravelBoot(koravelUnpack());
+      });
+      started = start;
+      start.then((koravel) => (running = koravel), (e) => {
+        console.error(e);
+        started = null;
+      });
     }
     return started;
   };
@@ -55,25 +72,28 @@
   }
 
   // A command runs to its end before anything else on the page can be used:
-  // the window takes no input while a picker, a file operation or a message
-  // box is pending, and a second click while busy does nothing.
+  // the window takes no input while the program starts, or a picker, a file
+  // operation or a message box is pending, and a second click while busy
+  // does nothing. `pick`: a picker the page opened for the command.
   let busy = false;
-  async function run(command) {
-    if (busy) {
-      return;
-    }
+  async function run(command, pick) {
     busy = true;
     root.dataset.state = 'busy';
+    const frm = byId('frmMain');
     const focused = document.activeElement;
     frm.inert = true;
     try {
       const koravel = await startOrExplain();
       if (koravel) {
+        koravel.koravelEarlyPick = pick;
         await koravel.ccall(command, null, [], [], {async: true});
       }
     } catch (e) {
       console.error(e);
     } finally {
+      if (running) {
+        running.koravelEarlyPick = null;
+      }
       frm.inert = false;
       if (focused && frm.contains(focused)) {
         focused.focus({preventScroll: true});
@@ -82,46 +102,76 @@
       root.dataset.state = 'ready';
     }
   }
-  // A choice in a list updates the preview; one made before the program has
-  // started does once it has, before any command given after it.
-  const click = (handler) => () => {
-    if (!busy) {
-      program().then((koravel) => koravel[handler](), () => {});
+
+  // A picker opens only in the click that asks for it: for a click on Select
+  // that comes before the program runs, the page opens it itself, and the
+  // program reads what was picked once it runs. Where no program can run,
+  // no picker is opened only to be told so after.
+  const select = () => {
+    let pick = null;
+    if (!running && typeof WebAssembly === 'object') {
+      try {
+        pick = koravelOpenPicker(koravelSelectPicker.types, koravelSelectPicker.accept);
+      } catch (e) {
+        pick = Promise.reject(e);
+      }
+      pick.catch(() => {}); // the program is told
     }
+    return run('koravel_cmdFlash_Click', pick);
   };
+  const commands = {
+    cmdFlash: select,
+    cmdPatch: () => run('koravel_cmdPatch_Click', null),
+  };
+  document.addEventListener('click', (event) => {
+    const command = commands[event.target.id];
+    if (command && !busy) {
+      command();
+    }
+  });
 
-  byId('cmdFlash').addEventListener('click', () => run('koravel_cmdFlash_Click'));
-  byId('cmdPatch').addEventListener('click', () => run('koravel_cmdPatch_Click'));
-  byId('cboPatch1').addEventListener('change', click('_koravel_cboPatch1_Click'));
-  byId('cboPatch4').addEventListener('change', click('_koravel_cboPatch4_Click'));
+  // A choice in the region or swirl list updates the preview; one made before
+  // the program has started does once it has, before any command given after
+  // it. A program that could not start says so at the next command.
+  const listHandlers = {
+    cboPatch1: '_koravel_cboPatch1_Click',
+    cboPatch4: '_koravel_cboPatch4_Click',
+  };
+  document.addEventListener('change', (event) => {
+    const handler = listHandlers[event.target.id];
+    if (handler && !busy) {
+      program().then((koravel) => {
+        try {
+          koravel[handler]();
+        } catch (e) {
+          console.error(e);
+        }
+      }, () => {});
+    }
+  });
 
+  // Called right after the window's markup: the window is drawn and answers.
   // As a desktop window does when it opens, the first control in Tab order
   // has the focus: the page marks it autofocus (the picture shown), which the
-  // browser focuses as it first draws the window.
-  const opening = document.querySelector('[autofocus]');
-  opening?.addEventListener('blur', () => opening.removeAttribute('autofocus'), {once: true});
-  root.dataset.state = 'ready';
-
-  // The program starts once the rest of the page is read (which unpacks it)
-  // and the window has been drawn (at once in a tab that is not shown, which
-  // draws nothing).
-  const start = () => {
-    const later = () => {
+  // browser focuses as it first draws the window. The program starts once
+  // the rest of the page is read (which unpacks it) and the window has been
+  // drawn (at once in a tab that is not shown, which draws nothing).
+  window.koravelWindowDrawn = () => {
+    // Where a picked file could not be changed in place, Patch hands over a
+    // patched copy as a download: the program's own rule says which.
+    byId('saveNote').hidden = koravelWritesInPlace(null);
+    const opening = document.querySelector('[autofocus]');
+    opening?.addEventListener('blur', () => opening.removeAttribute('autofocus'), {once: true});
+    if (!busy) {
+      root.dataset.state = 'ready';
+    }
+    const afterFirstFrame = (then) => (document.hidden ? then() : requestAnimationFrame(then));
+    afterFirstFrame(() => {
       // A browser that focuses only form controls by themselves.
       if (opening && document.activeElement === document.body) {
         opening.focus({preventScroll: true});
       }
-      setTimeout(program);
-    };
-    if (document.hidden) {
-      later();
-    } else {
-      requestAnimationFrame(later);
-    }
+    });
+    arrived.then(() => afterFirstFrame(() => setTimeout(program)));
   };
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', start, {once: true});
-  } else {
-    start();
-  }
 })();

@@ -11,7 +11,7 @@ import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
 
 // The files in the order the program's build includes them.
-const source = ['WritesInPlace.js', 'BrowserBridge.js']
+const source = ['WritesInPlace.js', 'OpenPicker.js', 'BrowserBridge.js']
     .map((name) => readFileSync(join(dirname(fileURLToPath(import.meta.url)), '../../../platform/web', name), 'utf8'))
     .join('\n');
 

@@ -9,7 +9,12 @@
 // zlib-base64: the same, deflated first (a zlib stream, as DecompressionStream
 //   "deflate" takes it);
 // bmp:  a Windows bitmap, as a PNG data: URL; png: a PNG file as a data: URL;
-// value: the text after the colon itself (empty for nothing).
+// value: the text after the colon itself (empty for nothing);
+// template: markup whose own {{KEY}}s are filled from the same values (one
+//   level: a template's value is not itself a template's).
+//
+// {{ARIA_control}} (ARIA_cboPatch1, ...) are given: the control's accessible
+// name and description as attributes, from the list every front end takes.
 //
 // {{SCRIPT_HASHES}} and {{STYLE_HASHES}} become the SHA-256 sources of the
 // finished page's inline <script> and <style> blocks, for its
@@ -18,6 +23,8 @@
 // later, as a script element of its own: it is hashed too.
 #include "BmpToPng.h"
 #include "Sha256.h"
+
+#include "ui/ControlTexts.h"
 
 #include <array>
 #include <cstdint>
@@ -103,6 +110,61 @@ std::string HashSources(const std::string& page, const std::string& open, const 
     return sources;
 }
 
+std::string EscapeAttribute(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A control without a name of its own is named by its caption.
+std::string AriaAttributes(std::string_view name, std::string_view description) {
+    std::string out;
+    if (!name.empty()) {
+        out += " aria-label=\"" + EscapeAttribute(name) + "\"";
+    }
+    return out + " aria-description=\"" + EscapeAttribute(description) + "\"";
+}
+
+// One pass from left to right: filled-in texts are never searched again.
+std::string Fill(const std::string& page, const std::map<std::string, std::string>& values) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < page.size()) {
+        const auto open = page.find("{{", at);
+        if (open == std::string::npos) {
+            out.append(page, at, std::string::npos);
+            break;
+        }
+        const auto close = page.find("}}", open);
+        if (close == std::string::npos) {
+            throw std::runtime_error("unclosed {{ in the template");
+        }
+        const std::string key = page.substr(open, close + 2 - open);
+        const auto found = values.find(key);
+        if (found == values.end()) {
+            throw std::runtime_error("nothing given for " + key);
+        }
+        out.append(page, at, open - at);
+        out += found->second;
+        at = close + 2;
+    }
+    return out;
+}
+
 std::string Value(const std::string& source) {
     const auto colon = source.find(':');
     if (colon == std::string::npos) {
@@ -117,7 +179,7 @@ std::string Value(const std::string& source) {
         }
         return text;
     }
-    if (kind == "html") {
+    if (kind == "html" || kind == "template") {
         return ReadText(path);
     }
     if (kind == "value") {
@@ -151,38 +213,28 @@ int main(int argc, char** argv) {
         const std::string styleHashes = "{{STYLE_HASHES}}";
         std::map<std::string, std::string> values{{scriptHashes, scriptHashes},
                                                   {styleHashes, styleHashes}};
+#define KORAVEL_ARIA_VALUE(control, name, description)                                          \
+    values["{{ARIA_" #control "}}"] = AriaAttributes(name, description);
+        KORAVEL_CONTROL_TEXTS(KORAVEL_ARIA_VALUE)
+#undef KORAVEL_ARIA_VALUE
+        std::vector<std::string> templates;
         for (int i = 3; i < argc; ++i) {
             const std::string arg = argv[i];
             const auto equals = arg.find('=');
             if (equals == std::string::npos) {
                 throw std::runtime_error("expected KEY=kind:FILE, got " + arg);
             }
-            values["{{" + arg.substr(0, equals) + "}}"] = Value(arg.substr(equals + 1));
+            const std::string key = "{{" + arg.substr(0, equals) + "}}";
+            values[key] = Value(arg.substr(equals + 1));
+            if (arg.compare(equals + 1, 9, "template:") == 0) {
+                templates.push_back(key);
+            }
+        }
+        for (const std::string& key : templates) {
+            values[key] = Fill(values[key], values);
         }
 
-        // One pass from left to right: inlined texts are never searched again.
-        const std::string page = ReadText(argv[1]);
-        std::string out;
-        std::size_t at = 0;
-        while (at < page.size()) {
-            const auto open = page.find("{{", at);
-            if (open == std::string::npos) {
-                out.append(page, at, std::string::npos);
-                break;
-            }
-            const auto close = page.find("}}", open);
-            if (close == std::string::npos) {
-                throw std::runtime_error("unclosed {{ in the template");
-            }
-            const std::string key = page.substr(open, close + 2 - open);
-            const auto found = values.find(key);
-            if (found == values.end()) {
-                throw std::runtime_error("nothing given for " + key);
-            }
-            out.append(page, at, open - at);
-            out += found->second;
-            at = close + 2;
-        }
+        std::string out = Fill(ReadText(argv[1]), values);
 
         const std::string scripts = [&out] {
             const std::string now = HashSources(out, "<script>", "script");

@@ -1,7 +1,8 @@
 // A small stand-in for the few DOM calls the page and its program make, so
 // that the build can run them in Node.js: every element with an id in the
 // page's markup (with a list's options and a picture's hidden attribute), the
-// document's events, and a global to run the page's scripts in.
+// elements' and the document's events, and a global to run the page's
+// scripts in.
 import vm from 'node:vm';
 
 const ignore = () => {};
@@ -26,14 +27,19 @@ class Element {
   removeEventListener(type, listener) {
     this.listeners = this.listeners.filter((l) => l.type !== type || l.listener !== listener);
   }
-  dispatch(type) {
+  // An event on an element goes on to the document, as a click or a change
+  // bubbles up to it in a browser.
+  dispatch(type, target = this) {
     for (const l of [...this.listeners]) {
       if (l.type === type) {
         if (l.once) {
           this.removeEventListener(type, l.listener);
         }
-        l.listener({type, target: this});
+        l.listener({type, target});
       }
+    }
+    if (this.document && this !== this.document) {
+      this.document.dispatch(type, target);
     }
   }
   focus() {

@@ -2,10 +2,12 @@
 // carry: runs the program (its loader and WebAssembly, as linked) in Node.js
 // on the page template's empty lists and hidden pictures, calls
 // koravel_render, and writes what it drew into OUT_DIR, one file for each
-// placeholder of the template: the options of each list (CBOPATCH1.html, ...)
-// and " hidden" or " autofocus" for each picture (PICPATCHRED.html, ...),
-// with what opens and closes its drawing: a <template> for a hidden one
-// (PICPATCHRED_OPEN.html, PICPATCHRED_CLOSE.html).
+// placeholder of the template: the options of each list (CBOPATCH1.html, ...);
+// " hidden" or " autofocus" for each picture (PICPATCHRED.html, ...); the
+// shown picture's drawing, in its box (PICPATCHRED_DRAWING.html, empty for a
+// hidden one), and the hidden pictures' drawings, kept in <template>s after
+// the window (KEPT_DRAWINGS.html), as markup whose pictures the inliner fills
+// in; and what Select asks of the browser's picker (SELECT_PICKER.html).
 //   node render-form.mjs TEMPLATE LOADER_JS WASM OUT_DIR
 import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
 import {join} from 'node:path';
@@ -52,12 +54,30 @@ for (const id of lists) {
 if (pictures.filter((id) => !page.byId(id).hidden).length !== 1) {
   throw new Error('render-form: Form_Load did not leave exactly one picture shown');
 }
-// A hidden picture's drawing is kept in a <template>, which the browser
-// neither loads nor lays out until the page puts it in place.
+// A picture's drawings at 1x, 1.5x and 2x, as the inliner names them.
+const drawing = (id) => {
+  const key = id.slice('picPatch'.length).toUpperCase();
+  return '<picture>' +
+      `<source media="(min-resolution: 2dppx)" srcset="{{${key}_2X}} 2x">` +
+      `<source media="(min-resolution: 1.5dppx)" srcset="{{${key}_15X}} 1.5x">` +
+      `<img alt="" width="150" height="116" src="{{${key}_1X}}"></picture>`;
+};
+// A hidden picture's drawing is kept in a <template> after the window, which
+// the browser neither loads nor lays out until the page puts it in place.
+let kept = '';
 for (const id of pictures) {
   const hidden = page.byId(id).hidden;
   const name = id.toUpperCase();
   writeFileSync(join(outDir, `${name}.html`), hidden ? ' hidden' : ' autofocus');
-  writeFileSync(join(outDir, `${name}_OPEN.html`), hidden ? '<template>' : '');
-  writeFileSync(join(outDir, `${name}_CLOSE.html`), hidden ? '</template>' : '');
+  writeFileSync(join(outDir, `${name}_DRAWING.html`), hidden ? '' : drawing(id));
+  if (hidden) {
+    kept += `<template data-for="${id}">${drawing(id)}</template>\n`;
+  }
 }
+writeFileSync(join(outDir, 'KEPT_DRAWINGS.html'), kept);
+
+const picker = {
+  types: koravel.ccall('koravel_select_picker_types', 'string', [], []),
+  accept: koravel.ccall('koravel_select_picker_accept', 'string', [], []),
+};
+writeFileSync(join(outDir, 'SELECT_PICKER.html'), JSON.stringify(picker).replace(/</g, '\\u003c'));
