@@ -18,4 +18,4 @@ done
 cd "$here"
 KORAVEL_PAGE=$page exec bash bounded-node.sh "${KORAVEL_WEB_TEST_TIMEOUT:-300}" \
     --test --test-concurrency=1 --test-timeout=150000 \
-    window.test.mjs commands.test.mjs download.test.mjs site.test.mjs
+    window.test.mjs commands.test.mjs download.test.mjs slow.test.mjs site.test.mjs

@@ -278,12 +278,23 @@ describe('the window in the page', { skip: skipReason }, () => {
             prepare: () => {
                 const compile = WebAssembly.compile;
                 WebAssembly.compile = (bytes) => new Promise((resolve) => setTimeout(resolve, 1500)).then(() => compile(bytes));
+                const instantiate = WebAssembly.instantiate;
+                WebAssembly.instantiate = (...args) => instantiate(...args).then((result) => ((window.__running = true), result));
+                window.__early = [];
+                const note = (event) => window.__early.push([event.target.id, window.__running === true]);
+                document.addEventListener('change', note, true);
+                document.addEventListener('click', note, true);
             },
         });
         await page.choose('cboPatch1', 'Europe');
         const messages = await page.run('#cmdPatch');
         assert.deepEqual(messages.map((m) => m.prompt), ["Don't forget to select the flash first..."]);
         assert.equal((await page.state()).pictures, 'picPatchBlue');
+        assert.deepEqual(
+            (await page.page.evaluate(() => window.__early)).slice(0, 2),
+            [['cboPatch1', false], ['cmdPatch', false]],
+            'the choice and the command came before the program ran',
+        );
         await page.close();
     });
 

@@ -30,7 +30,9 @@ export const CHROMIUM_ARGS = [
 ];
 
 // Serves one file, under its own name, and remembers every request it gets.
-export async function servePage(file = PAGE) {
+// bytesPerSecond: sends it that slowly, in small pieces, as a slow mobile
+// connection brings it.
+export async function servePage(file = PAGE, { bytesPerSecond = 0 } = {}) {
     if (!existsSync(file)) throw new Error(`${file} is missing: build it with bash scripts/build-web.sh`);
     const body = readFileSync(file);
     const path = `/${encodeURIComponent(basename(file))}`;
@@ -39,7 +41,21 @@ export async function servePage(file = PAGE) {
         requests.push(`${request.method} ${request.url}`);
         if (request.method === 'GET' && request.url === path) {
             response.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
-            response.end(body);
+            if (!bytesPerSecond) {
+                response.end(body);
+                return;
+            }
+            const piece = 2048;
+            let sent = 0;
+            const timer = setInterval(() => {
+                response.write(body.subarray(sent, sent + piece));
+                sent += piece;
+                if (sent >= body.length) {
+                    clearInterval(timer);
+                    response.end();
+                }
+            }, (1000 * piece) / bytesPerSecond);
+            response.on('close', () => clearInterval(timer));
         } else {
             response.writeHead(404);
             response.end();
@@ -161,10 +177,12 @@ export class KoravelPage {
     // takes Uint8Array.fromBase64 away, as in browsers that predate it.
     // hasTouch and isMobile: a phone's touch screen and its browser.
     // prepare: a function run in the page before its own scripts.
+    // arrived: false gives the page back as soon as its first bytes are in,
+    // without waiting for the rest or for the window to be ready.
     static async open(
         browser,
         server,
-        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false, prepare } = {},
+        { picker = 'opfs', deviceScaleFactor = 1, width = 800, height = 600, screen, fromBase64 = true, hasTouch = false, isMobile = false, prepare, arrived = true } = {},
     ) {
         const context = await browser.newContext({
             viewport: { width, height },
@@ -175,11 +193,11 @@ export class KoravelPage {
             acceptDownloads: true,
             serviceWorkers: 'allow',
         });
-        return KoravelPage.openIn(context, server, { picker, fromBase64, prepare });
+        return KoravelPage.openIn(context, server, { picker, fromBase64, prepare, arrived });
     }
 
     // The same in a context of the caller's, which the page's close() closes.
-    static async openIn(context, server, { picker = 'opfs', fromBase64 = true, prepare } = {}) {
+    static async openIn(context, server, { picker = 'opfs', fromBase64 = true, prepare, arrived = true } = {}) {
         const page = await context.newPage();
         const self = new KoravelPage(context, page, server);
         await page.addInitScript(pageProbe, picker);
@@ -189,7 +207,8 @@ export class KoravelPage {
         if (prepare) {
             await page.addInitScript(prepare);
         }
-        await page.goto(server.url, { waitUntil: 'load', timeout: 30000 });
+        await page.goto(server.url, { waitUntil: arrived ? 'load' : 'commit', timeout: 30000 });
+        if (!arrived) return self;
         await page.waitForFunction(() => document.documentElement.dataset.state === 'ready', null, { timeout: 30000 });
         return self;
     }
