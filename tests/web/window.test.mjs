@@ -269,6 +269,13 @@ describe('the window in the page', { skip: skipReason }, () => {
             assert.equal(messages[0].title, 'Error');
             assert.equal(messages[0].style, 'critical');
             assert.match(messages[0].prompt, /^Koravel could not start in this browser, so it cannot read or patch any file here\. Nothing was read or changed\.\r\n\r\nCompileError: no WebAssembly here$/);
+            // Once the message is closed, the controls take input again, and
+            // Select answers again with the same message rather than nothing.
+            await page.page.focus('#txtFlash');
+            await page.page.keyboard.type('flash.bin');
+            await page.choose('cboPatch1', 'Europe');
+            assert.deepEqual([(await page.state()).txtFlash, (await page.state()).region], ['flash.bin', 'Europe']);
+            assert.deepEqual(await page.run('#cmdFlash'), messages);
         } finally {
             await page.close();
         }
