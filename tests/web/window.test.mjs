@@ -247,12 +247,23 @@ describe('the window in the page', { skip: skipReason }, () => {
             prepare: () => {
                 const compile = WebAssembly.compile;
                 WebAssembly.compile = (bytes) => new Promise((resolve) => setTimeout(resolve, 1500)).then(() => compile(bytes));
+                // Each choice and click, and whether the program was running when it came.
+                const instantiate = WebAssembly.instantiate;
+                WebAssembly.instantiate = (...args) => instantiate(...args).then((made) => ((window.__running = true), made));
+                window.__given = [];
+                for (const type of ['change', 'click']) {
+                    document.addEventListener(type, (event) => window.__given.push([event.target.id, window.__running === true]), true);
+                }
             },
         });
         await page.choose('cboPatch1', 'Europe');
         const messages = await page.run('#cmdPatch');
         assert.deepEqual(messages.map((m) => m.prompt), ["Don't forget to select the flash first..."]);
         assert.equal((await page.state()).pictures, 'picPatchBlue');
+        assert.deepEqual((await page.page.evaluate(() => window.__given)).slice(0, 2), [
+            ['cboPatch1', false],
+            ['cmdPatch', false],
+        ]);
         await page.close();
     });
 
