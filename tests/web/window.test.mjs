@@ -43,9 +43,11 @@ describe('the window in the page', { skip: skipReason }, () => {
         await server?.close();
     });
 
-    test('is one self-contained document: title, icon, policy, nothing kept', async () => {
+    test('is one self-contained document: title, description, icon, policy, nothing kept', async () => {
         const facts = await view.page.evaluate(async () => ({
             title: document.title,
+            description: document.querySelector('meta[name="description"]')?.content ?? '',
+            preview: ['title', 'description'].map((name) => document.querySelector(`meta[property="og:${name}"]`)?.content ?? ''),
             icons: [...document.querySelectorAll('link[rel~="icon"]')].map((link) => link.href.slice(0, 11)),
             policy: document.querySelector('meta[http-equiv="Content-Security-Policy" i]')?.content ?? '',
             outside: [...document.querySelectorAll('[src], [href], [srcset]')]
@@ -57,6 +59,9 @@ describe('the window in the page', { skip: skipReason }, () => {
             manifests: document.querySelectorAll('link[rel~="manifest"]').length,
         }));
         assert.equal(facts.title, 'Koravel v0.3');
+        // Search engines and link previews say what the page does, the same way.
+        assert.match(facts.description, /^Koravel .*Dreamcast flash-ROM image.*browser.*never leaves/);
+        assert.deepEqual(facts.preview, ['Koravel', facts.description]);
         assert.deepEqual(facts.icons, ['data:image/']);
         assert.match(facts.policy, /default-src 'none'/);
         assert.doesNotMatch(facts.policy, /connect-src/);
