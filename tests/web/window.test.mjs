@@ -43,9 +43,11 @@ describe('the window in the page', { skip: skipReason }, () => {
         await server?.close();
     });
 
-    test('is one self-contained document: title, icon, policy, nothing kept', async () => {
+    test('is one self-contained document: title, description, icon, policy, nothing kept', async () => {
         const facts = await view.page.evaluate(async () => ({
             title: document.title,
+            description: document.querySelector('meta[name="description"]')?.content ?? '',
+            preview: ['title', 'description'].map((name) => document.querySelector(`meta[property="og:${name}"]`)?.content ?? ''),
             icons: [...document.querySelectorAll('link[rel~="icon"]')].map((link) => link.href.slice(0, 11)),
             policy: document.querySelector('meta[http-equiv="Content-Security-Policy" i]')?.content ?? '',
             outside: [...document.querySelectorAll('[src], [href], [srcset]')]
@@ -57,6 +59,9 @@ describe('the window in the page', { skip: skipReason }, () => {
             manifests: document.querySelectorAll('link[rel~="manifest"]').length,
         }));
         assert.equal(facts.title, 'Koravel v0.3');
+        // Search engines and link previews say what the page does, the same way.
+        assert.match(facts.description, /^Koravel .*Dreamcast flash-ROM image.*browser.*never leaves/);
+        assert.deepEqual(facts.preview, ['Koravel', facts.description]);
         assert.deepEqual(facts.icons, ['data:image/']);
         assert.match(facts.policy, /default-src 'none'/);
         assert.doesNotMatch(facts.policy, /connect-src/);
@@ -278,23 +283,23 @@ describe('the window in the page', { skip: skipReason }, () => {
             prepare: () => {
                 const compile = WebAssembly.compile;
                 WebAssembly.compile = (bytes) => new Promise((resolve) => setTimeout(resolve, 1500)).then(() => compile(bytes));
+                // Each choice and click, and whether the program was running when it came.
                 const instantiate = WebAssembly.instantiate;
-                WebAssembly.instantiate = (...args) => instantiate(...args).then((result) => ((window.__running = true), result));
-                window.__early = [];
-                const note = (event) => window.__early.push([event.target.id, window.__running === true]);
-                document.addEventListener('change', note, true);
-                document.addEventListener('click', note, true);
+                WebAssembly.instantiate = (...args) => instantiate(...args).then((made) => ((window.__running = true), made));
+                window.__given = [];
+                for (const type of ['change', 'click']) {
+                    document.addEventListener(type, (event) => window.__given.push([event.target.id, window.__running === true]), true);
+                }
             },
         });
         await page.choose('cboPatch1', 'Europe');
         const messages = await page.run('#cmdPatch');
         assert.deepEqual(messages.map((m) => m.prompt), ["Don't forget to select the flash first..."]);
         assert.equal((await page.state()).pictures, 'picPatchBlue');
-        assert.deepEqual(
-            (await page.page.evaluate(() => window.__early)).slice(0, 2),
-            [['cboPatch1', false], ['cmdPatch', false]],
-            'the choice and the command came before the program ran',
-        );
+        assert.deepEqual((await page.page.evaluate(() => window.__given)).slice(0, 2), [
+            ['cboPatch1', false],
+            ['cmdPatch', false],
+        ]);
         await page.close();
     });
 
@@ -311,6 +316,13 @@ describe('the window in the page', { skip: skipReason }, () => {
             assert.equal(messages[0].title, 'Error');
             assert.equal(messages[0].style, 'critical');
             assert.match(messages[0].prompt, /^Koravel could not start in this browser, so it cannot read or patch any file here\. Nothing was read or changed\.\r\n\r\nCompileError: no WebAssembly here$/);
+            // Once the message is closed, the controls take input again, and
+            // Select answers again with the same message rather than nothing.
+            await page.page.focus('#txtFlash');
+            await page.page.keyboard.type('flash.bin');
+            await page.choose('cboPatch1', 'Europe');
+            assert.deepEqual([(await page.state()).txtFlash, (await page.state()).region], ['flash.bin', 'Europe']);
+            assert.deepEqual(await page.run('#cmdFlash'), messages);
         } finally {
             await page.close();
         }

@@ -88,7 +88,15 @@ function koravelInflate(input) {
         bit = 0;
         at++;
       }
+      if (at + 4 > input.length) {
+        throw new Error('the packed program ends early');
+      }
+      // A stored block's length comes twice, the second time with every
+      // bit flipped: bytes that disagree are a damaged stream, not a length.
       const size = input[at] | (input[at + 1] << 8);
+      if ((size ^ (input[at + 2] | (input[at + 3] << 8))) !== 0xffff) {
+        throw new Error('the packed program holds a stored block whose two lengths disagree');
+      }
       at += 4;
       if (at + size > input.length) {
         throw new Error('the packed program ends early');

@@ -52,3 +52,14 @@ test('refuses a stream that is cut short or is not zlib', () => {
     assert.throws(() => inflate(zlib.gzipSync(inputs['200 KiB'])), /not a zlib stream/);
     assert.throws(() => inflate(zlib.deflateRawSync(inputs['200 KiB'])), /not a zlib stream/);
 });
+
+test('refuses a stored block whose length and its complement disagree', () => {
+    // zlib header, then one final stored block: LEN, NLEN (LEN with every bit flipped), the bytes.
+    const packed = zlib.deflateSync(Buffer.from('koravel'), { level: 0 });
+    assert.equal(packed[2], 1, 'one final stored block');
+    assert.equal(packed.readUInt16LE(3) ^ packed.readUInt16LE(5), 0xffff);
+    const damaged = Buffer.from(packed);
+    damaged[5] ^= 1;
+    assert.throws(() => inflate(damaged), /stored block whose two lengths disagree/);
+    assert.throws(() => inflate(packed.subarray(0, 5)), /ends early/);
+});
