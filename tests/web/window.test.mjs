@@ -8,6 +8,7 @@ import { join } from 'node:path';
 import { ASSETS, KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { Pixels, comparePixels, decodeBmp, decodePng } from './support/bitmaps.mjs';
 import { GEOMETRY, measureWindow } from './support/geometry.mjs';
+import { makeFlashImage } from './support/flash.mjs';
 
 const LISTS = {
     cboPatch1: ['Region', ['Japan', 'USA', 'Europe']],
@@ -323,6 +324,26 @@ describe('the window in the page', { skip: skipReason }, () => {
             await page.choose('cboPatch1', 'Europe');
             assert.deepEqual([(await page.state()).txtFlash, (await page.state()).region], ['flash.bin', 'Europe']);
             assert.deepEqual(await page.run('#cmdFlash'), messages);
+        } finally {
+            await page.close();
+        }
+    });
+
+    test('tries to start its program again at the next command after a start that failed', async () => {
+        const page = await KoravelPage.open(browser, server, {
+            prepare: () => {
+                const compile = WebAssembly.compile;
+                WebAssembly.compile = (bytes) => (window.__compiles ? compile(bytes) : Promise.reject(new Error('CompileError: out of memory')));
+            },
+        });
+        try {
+            const [failed] = await page.run('#cmdFlash');
+            assert.match(failed.prompt, /^Koravel could not start in this browser.*\r\n\r\nCompileError: out of memory$/s);
+            await page.page.evaluate(() => (window.__compiles = true));
+            await page.writeFlash('flash.bin', makeFlashImage('Z', '3', '1'));
+            await page.answerPicker('flash.bin');
+            assert.deepEqual(await page.run('#cmdFlash'), []);
+            assert.equal((await page.state()).region, 'Europe');
         } finally {
             await page.close();
         }
