@@ -8,8 +8,12 @@ import assert from 'node:assert/strict';
 import { KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { makeFlashImage } from './support/flash.mjs';
 
-// About what a slow mobile connection gives: the whole page takes some seconds.
+// About what a slow mobile connection gives: the whole page takes some
+// seconds; half that for a slow phone, which also runs the page four times
+// slower, so that the page is still arriving when such a phone has the
+// window ready and clicks.
 const BYTES_PER_SECOND = 64 * 1024;
+const PHONE_BYTES_PER_SECOND = 32 * 1024;
 const IMAGE = makeFlashImage('Z', '3', '1');
 const IMAGE_SHOWN = {
     txtFlash: 'early.bin',
@@ -60,15 +64,18 @@ const prepare = `(${recorder})(${JSON.stringify(IMAGE.toString('base64'))})`;
 describe('the page on a slow connection', { skip: skipReason }, () => {
     let browser;
     let server;
+    let phoneServer;
 
     before(async () => {
         server = await servePage(undefined, { bytesPerSecond: BYTES_PER_SECOND });
+        phoneServer = await servePage(undefined, { bytesPerSecond: PHONE_BYTES_PER_SECOND });
         browser = await launchBrowser();
     });
 
     after(async () => {
         await browser?.close();
         await server?.close();
+        await phoneServer?.close();
     });
 
     const ready = (page) =>
@@ -83,7 +90,7 @@ describe('the page on a slow connection', { skip: skipReason }, () => {
             ['once the window is ready, on a slow phone', true],
         ]) {
             test(`Select clicked ${when} opens ${how} in the click, and the picked image's settings appear`, async () => {
-                const page = await KoravelPage.open(browser, server, { picker, prepare, arrived: false, hasTouch: phone, isMobile: phone });
+                const page = await KoravelPage.open(browser, phone ? phoneServer : server, { picker, prepare, arrived: false, hasTouch: phone, isMobile: phone });
                 try {
                     if (phone) {
                         const cdp = await page.context.newCDPSession(page.page);

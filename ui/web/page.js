@@ -31,18 +31,16 @@
     }
   };
 
-  // The program's start, once asked for, and the program once it runs. A
-  // start that failed is tried again at the next command.
+  // The program's start, once asked for. A start that failed is tried again
+  // at the next command.
   let started = null;
-  let running = null;
   const program = () => {
     if (!started) {
-      const start = arrived.then(() => {
+      started = arrived.then(() => {
         placeDrawings();
         return koravelBoot(koravelUnpack());
       });
-      started = start;
-      start.then((koravel) => (running = koravel), (e) => {
+      started.catch((e) => {
         console.error(e);
         started = null;
       });
@@ -82,8 +80,9 @@
     const frm = byId('frmMain');
     const focused = document.activeElement;
     frm.inert = true;
+    let koravel = null;
     try {
-      const koravel = await startOrExplain();
+      koravel = await startOrExplain();
       if (koravel) {
         koravel.koravelEarlyPick = pick;
         await koravel.ccall(command, null, [], [], {async: true});
@@ -91,8 +90,8 @@
     } catch (e) {
       console.error(e);
     } finally {
-      if (running) {
-        running.koravelEarlyPick = null;
+      if (koravel) {
+        koravel.koravelEarlyPick = null;
       }
       frm.inert = false;
       if (focused && frm.contains(focused)) {
@@ -103,13 +102,15 @@
     }
   }
 
-  // A picker opens only in the click that asks for it: for a click on Select
-  // that comes before the program runs, the page opens it itself, and the
-  // program reads what was picked once it runs. Where no program can run,
-  // no picker is opened only to be told so after.
+  // A picker opens only in the click that asks for it: the page opens it
+  // itself, in the click's own handler, as strict browsers demand (the
+  // program may not have arrived yet, or may answer only after the click's
+  // handler has returned), and the program reads what was picked once it
+  // runs. Where no program can run, no picker is opened only to be told so
+  // after.
   const select = () => {
     let pick = null;
-    if (!running && typeof WebAssembly === 'object') {
+    if (typeof WebAssembly === 'object') {
       try {
         pick = koravelOpenPicker(koravelSelectPicker.types, koravelSelectPicker.accept);
       } catch (e) {
