@@ -29,8 +29,8 @@ class FileLayer {
 
     // Opens an existing regular file without truncating it. ReadWrite keeps
     // other programs from writing to it while it is open, where the system
-    // lets it, and is refused (75) while another program holds it; a file that may not be changed
-    // (read-only, or not allowed) is refused with 70.
+    // lets it, and is refused (75) while another program holds it; a file
+    // that may not be changed (read-only, or not allowed) is refused with 70.
     virtual void Open(int fileNumber, const std::string& path, OpenMode mode) = 0;
 
     // Why, when the file was opened for writing, the layer could not tell
