@@ -20,6 +20,9 @@ shots=${2:-}
 app=$(realpath "$app")
 APP_ID=io.github.koravel.Koravel
 RUN_LIMIT=140 # seconds; CTest's timeout is later, so the trap still runs
+# The X server, the bus and the portal stop on their own even if this script
+# is killed: the portal then unmounts its file system itself.
+SERVICE_LIMIT=$((RUN_LIMIT + 25))
 SKIP=77
 
 skip() {
@@ -52,7 +55,7 @@ stop() { # pid
 }
 
 cleanup() {
-    local pid child
+    local pid daemon child
     for pid in "${holders[@]}"; do stop "$pid"; done
     stop "$app_pid"
     # The portal unmounts its file system when told to stop; a lazy unmount
@@ -62,8 +65,10 @@ cleanup() {
         fusermount3 -u -z "$runtime/doc" 2>/dev/null || umount -l "$runtime/doc" 2>/dev/null || true
     fi
     if [[ -n $bus_pid ]]; then
-        # Services the bus started for the portal (the permission store).
-        for child in $(ps -o pid= --ppid "$bus_pid" 2>/dev/null); do stop "$child"; done
+        # Services the bus (under timeout) started for the portal: the permission store.
+        for daemon in $(ps -o pid= --ppid "$bus_pid" 2>/dev/null); do
+            for child in $(ps -o pid= --ppid "$daemon" 2>/dev/null); do stop "$child"; done
+        done
         stop "$bus_pid"
     fi
     stop "$keeper_pid"
@@ -156,13 +161,13 @@ make_image "$picked" 1 1 0
 # ---- session bus and document portal ----------------------------------------
 
 export HOME="$work/home" XDG_DATA_HOME="$work/home/.local/share" XDG_RUNTIME_DIR="$runtime"
-dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" >"$work/bus.log" 2>&1 &
+timeout "$SERVICE_LIMIT" dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" >"$work/bus.log" 2>&1 &
 bus_pid=$!
 wait_for 10 "the session bus" test -s "$work/bus"
 DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
 export DBUS_SESSION_BUS_ADDRESS
 
-"$portal_bin" >"$work/portal.log" 2>&1 &
+timeout "$SERVICE_LIMIT" "$portal_bin" >"$work/portal.log" 2>&1 &
 portal_pid=$!
 portal_up() {
     kill -0 "$portal_pid" 2>/dev/null || skip "the document portal could not start: $(tail -n 3 "$work/portal.log" | tr '\n' ' ')"
@@ -193,7 +198,7 @@ granted_path="$work/granted/granted.bin"                   # as the app sees it
 # Always a private X server: the window's _NET_WM_PID is a pid inside the
 # sandbox, so windows are found by title and class alone, which needs a screen
 # of our own.
-Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp -noreset 4>"$work/display" \
+timeout "$SERVICE_LIMIT" Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp -noreset 4>"$work/display" \
     >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for 20 "Xvfb to start" test -s "$work/display"
