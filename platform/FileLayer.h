@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,10 +28,17 @@ class FileLayer {
     virtual bool Exists(const std::string& path) = 0;
 
     // Opens an existing regular file without truncating it. ReadWrite keeps
-    // other programs from writing to it while it is open, and is refused (75)
-    // while another program holds it; a file that may not be changed (read-only,
-    // or not allowed) is refused with 70.
+    // other programs from writing to it while it is open, where the system
+    // lets it, and is refused (75) while another program holds it; a file
+    // that may not be changed (read-only, or not allowed) is refused with 70.
     virtual void Open(int fileNumber, const std::string& path, OpenMode mode) = 0;
+
+    // Why, when the file was opened for writing, the layer could not tell
+    // whether another program has it open (a sandbox, a file system that does
+    // not say); nothing when it could, and so found none.
+    virtual std::optional<std::string> WhyOtherOpenersUnseen(int /*fileNumber*/) {
+        return std::nullopt;
+    }
 
     // Where what is written under an open number goes.
     virtual SaveTarget SavesTo(int fileNumber) = 0;

@@ -13,6 +13,7 @@ linux=(
     libgtest-dev
     xvfb xauth xdotool xclip x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file lintian
+    bubblewrap xdg-desktop-portal fuse3 dbus-daemon libglib2.0-bin
 )
 windows=(
     cmake ninja-build googletest

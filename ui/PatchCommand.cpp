@@ -113,6 +113,17 @@ std::string DownloadedText(const std::string& name) {
            "number to its name).";
 }
 
+// Patched, where the system could not say whether another program had the file
+// open: the patch may not last, and the user is the one who can know.
+std::string PatchedUnseenText(const std::string& why) {
+    return "Your flash file was patched, but Koravel could not tell whether another program has "
+           "it open: " +
+           why +
+           ". If an emulator, a hex editor or another program has it open, that program may "
+           "later write its own copy over the new settings: quit it, then select the file again "
+           "to check what it holds.";
+}
+
 } // namespace
 
 // Patch: write the settings that the lists show into both copies of the image
@@ -121,6 +132,7 @@ void FormHandlers::cmdPatch_Click() {
     std::optional<PatchFailure> failure;
     std::string path;
     bool download = false;
+    std::optional<std::string> unseen; // why other openers could not be seen
     try {
         path = view_.FlashText();
         if (path.empty()) {
@@ -135,6 +147,7 @@ void FormHandlers::cmdPatch_Click() {
         }
 
         files_.Open(FlashFileNumber, path, OpenMode::ReadWrite);
+        unseen = files_.WhyOtherOpenersUnseen(FlashFileNumber);
         const SettingsBlock block = EncodeLists(view_);
         if (const auto refusal = WhyNotAFlashImage(files_, FlashFileNumber)) {
             files_.Close(FlashFileNumber);
@@ -157,6 +170,8 @@ void FormHandlers::cmdPatch_Click() {
     // The image is closed by now, whatever happened to it.
     if (!failure && download) {
         messages_.Show(DownloadedText(path), MsgIcon::Information, "Information");
+    } else if (!failure && unseen) {
+        messages_.Show(PatchedUnseenText(*unseen), MsgIcon::Warning, "Error");
     } else if (!failure) {
         messages_.Show("Your flash file was patched successfully.", MsgIcon::Information,
                        "Information");

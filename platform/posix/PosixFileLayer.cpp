@@ -7,10 +7,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,29 +96,28 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         throw FileError(err::FileNotFound, "File not found");
     }
 
+    std::string unseen;
     if (mode == OpenMode::ReadWrite) {
-        int locked;
-        do {
-            locked = ::flock(fd, LOCK_EX | LOCK_NB);
-        } while (locked != 0 && errno == EINTR);
-        if (locked != 0 && errno == EWOULDBLOCK) {
-            throw FileError(err::PathFileAccess,
-                            "Path/File access error: the file is locked by another program");
-        }
-        if (locked != 0) {
-            throw ErrnoWriteError(errno);
-        }
         // Most programs that have an image open take no lock: a dump tool
         // still writing it, an emulator, a hex editor. Where the system can
         // tell, any other opener refuses the write as well; where it cannot,
-        // the lock is all there is to go by.
-        if (ProbeOtherOpeners(fd) == OtherOpeners::Some) {
-            throw FileError(err::PathFileAccess,
-                            "Path/File access error: the file is open in another program");
+        // the caller learns why, to say so.
+        const OpenerFacts facts = CheckOpeners(fd);
+        const OpenerVerdict verdict = JudgeOpeners(facts);
+        switch (verdict.kind) {
+        case OpenerVerdict::Kind::Held:
+            throw FileError(err::PathFileAccess, verdict.why);
+        case OpenerVerdict::Kind::LockFailed:
+            throw ErrnoWriteError(facts.lockErrno);
+        case OpenerVerdict::Kind::CannotTell:
+            unseen = verdict.why;
+            break;
+        case OpenerVerdict::Kind::Free:
+            break;
         }
     }
 
-    slot = Slot{pending.Release(), mode};
+    slot = Slot{pending.Release(), mode, std::move(unseen)};
 }
 
 bool PosixFileLayer::ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) {
@@ -169,6 +169,14 @@ void PosixFileLayer::WriteText(int fileNumber, std::int64_t position, std::strin
         left -= static_cast<std::size_t>(put);
         at += put;
     }
+}
+
+std::optional<std::string> PosixFileLayer::WhyOtherOpenersUnseen(int fileNumber) {
+    const Slot& slot = slots_.Open(fileNumber);
+    if (slot.unseenBecause.empty()) {
+        return std::nullopt;
+    }
+    return slot.unseenBecause;
 }
 
 std::int64_t PosixFileLayer::Length(int fileNumber) {

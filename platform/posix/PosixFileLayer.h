@@ -6,8 +6,9 @@
 namespace koravel {
 
 // FileLayer on POSIX descriptors. Every open file is a regular file; a
-// ReadWrite file holds a flock() exclusive lock until it is closed, and is
-// refused while another program has the file open, where the system can tell.
+// ReadWrite file holds a flock() exclusive lock until it is closed (where the
+// file system keeps locks), and is refused while another program has the file
+// open, where the system can tell; where it cannot, the layer says why.
 class PosixFileLayer : public FileLayer {
   public:
     static constexpr int MaxFileNumber = file_rules::MaxFileNumber;
@@ -20,6 +21,7 @@ class PosixFileLayer : public FileLayer {
     bool Exists(const std::string& path) noexcept override;
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
     SaveTarget SavesTo(int /*fileNumber*/) override { return SaveTarget::InPlace; }
+    std::optional<std::string> WhyOtherOpenersUnseen(int fileNumber) override;
     bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
     void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
     std::int64_t Length(int fileNumber) override;
@@ -30,6 +32,7 @@ class PosixFileLayer : public FileLayer {
     struct Slot {
         int fd = -1;
         OpenMode mode = OpenMode::ReadOnly;
+        std::string unseenBecause; // why other openers could not be seen; empty when they could
         bool IsOpen() const { return fd >= 0; }
     };
 

@@ -26,8 +26,9 @@ std::int64_t Arg(const Syscall& call, std::size_t index) {
     return Number(call.args[index]).value_or(-1);
 }
 
-// Calls that only look at the file's metadata or end its descriptor.
-const std::set<std::string> Harmless{"stat", "lstat", "fstat", "newfstatat", "statx", "close"};
+// Calls that only look at the file's metadata (or its file system's) or end its descriptor.
+const std::set<std::string> Harmless{"stat",  "lstat",   "fstat", "newfstatat",
+                                     "statx", "fstatfs", "close"};
 
 class Auditor {
   public:

@@ -98,6 +98,11 @@ TEST_F(PosixFileLayerAccess, AFileAnotherProgramHasOpenWithoutALockIsRefused) {
     }
 }
 
+TEST_F(PosixFileLayerAccess, AFileOfOurOwnOnALocalDiskIsOneWhereOthersAreSeen) {
+    layer.Open(1, image, OpenMode::ReadWrite);
+    EXPECT_EQ(layer.WhyOtherOpenersUnseen(1), std::nullopt);
+}
+
 TEST_F(PosixFileLayerAccess, OurOwnSecondHandleCountsAsAnotherOpener) {
     PosixFileLayer reader;
     reader.Open(1, image, OpenMode::ReadOnly);
@@ -109,7 +114,7 @@ TEST_F(PosixFileLayerAccess, OurOwnSecondHandleCountsAsAnotherOpener) {
 
 TEST_F(PosixFileLayerAccess, AFileWeMayWriteButDoNotOwnIsOpenedOnTheLockAlone) {
     // Leases are for the file's owner: for anyone else the system cannot tell
-    // who else has it open, which is no reason to refuse it.
+    // who else has it open, which is no reason to refuse it, but is said.
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(image.c_str(), 0666), 0);
     const int number = RunInChild([&] {
@@ -123,6 +128,10 @@ TEST_F(PosixFileLayerAccess, AFileWeMayWriteButDoNotOwnIsOpenedOnTheLockAlone) {
         }
         PosixFileLayer child;
         child.Open(1, image, OpenMode::ReadWrite);
+        const auto unseen = child.WhyOtherOpenersUnseen(1);
+        if (!unseen || unseen->find("another user") == std::string::npos) {
+            return 3; // the patch would not say that nobody else could be seen
+        }
         child.WriteText(1, 1, "9");
         child.Close(1);
         return 0;

@@ -81,12 +81,17 @@ class FaultyFileLayer : public FileLayer {
     bool Exists(const std::string& path) override { return real_.Exists(path); }
     void Open(int fileNumber, const std::string& path, OpenMode mode) override;
     SaveTarget SavesTo(int fileNumber) override { return real_.SavesTo(fileNumber); }
+    // The real layer's answer, unless `unseen` stands in for a system that cannot tell.
+    std::optional<std::string> WhyOtherOpenersUnseen(int fileNumber) override {
+        return unseen ? unseen : real_.WhyOtherOpenersUnseen(fileNumber);
+    }
     bool ReadByte(int fileNumber, std::int64_t position, std::uint8_t& byte) override;
     void WriteText(int fileNumber, std::int64_t position, std::string_view text) override;
     void Flush(int fileNumber) override;
     void Close(int fileNumber) override;
     std::int64_t Length(int fileNumber) override;
 
+    std::optional<std::string> unseen;
     std::map<Op, int> calls;
     std::vector<std::int64_t> readPositions;    // reads that reached the file
     std::vector<std::int64_t> writtenPositions; // writes that reached the file

@@ -60,6 +60,38 @@ TEST_F(PatchCommand, WritesTheListCodesIntoBothCopies) {
     }
 }
 
+// Where the file layer cannot see other programs (a sandbox's file system),
+// the patch is made and the message says what could not be checked, and why;
+// a failure there still says only that nothing changed.
+TEST_F(PatchCommand, APatchWhereOtherProgramsCannotBeSeenSaysSo) {
+    const Bytes before = MakeFlashImage('1', '1', '0');
+    TempFile file(before);
+    files.unseen = "the reason the system gives";
+    Choose("Europe", "Black swirl", "NTSC", "English");
+    Patch(file.PathText());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].prompt,
+              "Your flash file was patched, but Koravel could not tell whether another program "
+              "has it open: the reason the system gives. If an emulator, a hex editor or another "
+              "program has it open, that program may later write its own copy over the new "
+              "settings: quit it, then select the file again to check what it holds.");
+    EXPECT_EQ(messages.shown[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(messages.shown[0].title, "Error");
+    EXPECT_EQ(file.Read()[SettingOffsets[0]], 'Z');
+    EXPECT_EQ(file.Read()[SettingOffsets[3]], 'Z');
+    EXPECT_TRUE(NumberOneIsFree(file.PathText()));
+
+    const Bytes patched = file.Read();
+    messages.shown.clear();
+    Choose("Japan", "default swirl", "NTSC", "English");
+    files.Reset();
+    files.FailAt(FaultyFileLayer::Op::Write, 1, FileError(err::DeviceIO, "Device I/O error"));
+    Patch(file.PathText());
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{testing::UnchangedMessage("57 - Device I/O error")}));
+    EXPECT_EQ(file.Read(), patched);
+}
+
 TEST_F(PatchCommand, ListTextsOutsideTheTablesWriteNothingForThatField) {
     const Bytes before = MakeFlashImage('2', '4', '1');
     TempFile file(before);

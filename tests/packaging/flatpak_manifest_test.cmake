@@ -1,0 +1,125 @@
+# Checks the Flatpak manifest without building it (Flathub's runtimes cannot be
+# fetched here): it is valid JSON, names the app id and the command that the
+# desktop entry and the metainfo name, builds this project with its own CMake
+# build on the KDE runtime in release form without tests, and asks for no more
+# than a program that reaches files through the portal needs. Then a manifest
+# with a home-folder permission added must be turned away, so that a check
+# that finds nothing cannot pass.
+#   cmake -DMANIFEST=... -DDESKTOP=... -DMETAINFO=... -DSOURCE_DIR=... -P flatpak_manifest_test.cmake
+
+cmake_minimum_required(VERSION 3.25)
+
+# What the app may ask for. The portal hands it the files the user picks, so
+# no file system access; a window on Wayland, or on X11 where there is no
+# Wayland; ipc for X11's shared memory.
+set(allowed_args --share=ipc --socket=wayland --socket=fallback-x11)
+set(required_args --socket=wayland --socket=fallback-x11)
+
+function(check_manifest json out)
+    set(problems "")
+    string(JSON id ERROR_VARIABLE error GET "${json}" id)
+    if(error)
+        set(${out} "not a manifest: ${error}" PARENT_SCOPE)
+        return()
+    endif()
+    get_filename_component(desktop_id "${DESKTOP}" NAME)
+    string(REGEX REPLACE "\\.desktop$" "" desktop_id "${desktop_id}")
+    file(READ "${METAINFO}" metainfo)
+    string(REGEX MATCH "<id>([^<]*)</id>" _ "${metainfo}")
+    if(NOT id STREQUAL desktop_id OR NOT id STREQUAL CMAKE_MATCH_1)
+        list(APPEND problems "id ${id} is not the desktop entry's ${desktop_id} and the metainfo's ${CMAKE_MATCH_1}")
+    endif()
+
+    string(JSON command ERROR_VARIABLE error GET "${json}" command)
+    file(STRINGS "${DESKTOP}" exec REGEX "^Exec=")
+    if(NOT exec STREQUAL "Exec=${command}")
+        list(APPEND problems "command '${command}' is not what the desktop entry runs (${exec})")
+    endif()
+
+    string(JSON runtime ERROR_VARIABLE error GET "${json}" runtime)
+    string(JSON sdk ERROR_VARIABLE error GET "${json}" sdk)
+    string(JSON version ERROR_VARIABLE error GET "${json}" runtime-version)
+    if(NOT runtime STREQUAL "org.kde.Platform" OR NOT sdk STREQUAL "org.kde.Sdk"
+       OR NOT version MATCHES "^6\\.[0-9]+$")
+        list(APPEND problems "runtime ${runtime} ${version} with ${sdk} is not the KDE runtime with Qt 6")
+    endif()
+
+    set(seen "")
+    string(JSON count ERROR_VARIABLE error LENGTH "${json}" finish-args)
+    if(error)
+        set(count 0)
+    endif()
+    if(count GREATER 0)
+        math(EXPR last "${count} - 1")
+        foreach(i RANGE ${last})
+            string(JSON arg GET "${json}" finish-args ${i})
+            list(APPEND seen "${arg}")
+            if(NOT arg IN_LIST allowed_args)
+                list(APPEND problems "${arg} gives the app more than it needs")
+            endif()
+        endforeach()
+    endif()
+    foreach(arg IN LISTS required_args)
+        if(NOT arg IN_LIST seen)
+            list(APPEND problems "${arg} is missing: the window needs it")
+        endif()
+    endforeach()
+
+    # The last module is the program itself.
+    string(JSON modules ERROR_VARIABLE error LENGTH "${json}" modules)
+    if(error OR modules EQUAL 0)
+        list(APPEND problems "no modules")
+    else()
+        math(EXPR m "${modules} - 1")
+        string(JSON module GET "${json}" modules ${m})
+        string(JSON buildsystem ERROR_VARIABLE error GET "${module}" buildsystem)
+        if(NOT buildsystem MATCHES "^cmake(-ninja)?$")
+            list(APPEND problems "the program is not built with its own CMake build (${buildsystem})")
+        endif()
+        set(options "")
+        string(JSON n ERROR_VARIABLE error LENGTH "${module}" config-opts)
+        if(NOT error AND n GREATER 0)
+            math(EXPR n "${n} - 1")
+            foreach(i RANGE ${n})
+                string(JSON option GET "${module}" config-opts ${i})
+                list(APPEND options "${option}")
+            endforeach()
+        endif()
+        foreach(option IN ITEMS -DCMAKE_BUILD_TYPE=Release -DKORAVEL_BUILD_TESTS=OFF)
+            if(NOT option IN_LIST options)
+                list(APPEND problems "config-opts lack ${option}")
+            endif()
+        endforeach()
+        string(JSON type ERROR_VARIABLE error GET "${module}" sources 0 type)
+        string(JSON path ERROR_VARIABLE error GET "${module}" sources 0 path)
+        get_filename_component(manifest_dir "${MANIFEST}" DIRECTORY)
+        get_filename_component(source "${manifest_dir}/${path}" REALPATH)
+        get_filename_component(project "${SOURCE_DIR}" REALPATH)
+        if(NOT type STREQUAL "dir" OR NOT source STREQUAL project)
+            list(APPEND problems "the source is not this checkout (${type} ${source})")
+        endif()
+    endif()
+    set(${out} "${problems}" PARENT_SCOPE)
+endfunction()
+
+foreach(var MANIFEST DESKTOP METAINFO SOURCE_DIR)
+    if(NOT EXISTS "${${var}}")
+        message(FATAL_ERROR "FAIL: ${var} '${${var}}' does not exist")
+    endif()
+endforeach()
+
+file(READ "${MANIFEST}" manifest)
+check_manifest("${manifest}" problems)
+if(problems)
+    list(JOIN problems "\n  " text)
+    message(FATAL_ERROR "FAIL: ${MANIFEST}:\n  ${text}")
+endif()
+
+string(JSON count LENGTH "${manifest}" finish-args)
+string(JSON greedy SET "${manifest}" finish-args ${count} "\"--filesystem=home\"")
+check_manifest("${greedy}" problems)
+if(NOT problems MATCHES "--filesystem=home gives the app more than it needs")
+    message(FATAL_ERROR "FAIL: a manifest asking for the home folder passed the check")
+endif()
+
+message("PASS: ${MANIFEST}: app id, command, KDE runtime, own CMake build, least permissions")
