@@ -13,6 +13,9 @@ linux=(
     libgtest-dev
     xvfb xauth xdotool xclip x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file lintian
+    weston xwayland qt6-wayland imagemagick
+    dbus xdg-desktop-portal xdg-desktop-portal-gtk qt6-xdgdesktopportal-platformtheme
+    at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 windows=(
     cmake ninja-build googletest
