@@ -35,7 +35,7 @@ if [[ ${1:-} != --in-session ]]; then
     xvfb_pid=$!
     for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
     [[ -s $work/display ]] || { cat "$work/xvfb.log" >&2; exit 1; }
-    mkdir -p -m 700 "$work/runtime"
+    mkdir -m 700 "$work/runtime"
     mkdir -p "$work/home"
     # GNOME's portal answers only where the desktop says it is GNOME; the
     # portal writes its recent files and settings under the scratch home.

@@ -113,8 +113,8 @@ geometry() { # window -> X Y WIDTH HEIGHT, on the screen, without the frame
 }
 # A click on a window's caption gives it the keyboard, as in any session.
 focus() { # title
-    local fx fy fw fh
-    read -r fx fy fw fh < <(geometry "$(ours "$1")")
+    local fx fy fw
+    read -r fx fy fw _ < <(geometry "$(ours "$1")")
     point $((fx + fw / 2)) $((fy - 15)) click 1
     sleep 0.3
 }
