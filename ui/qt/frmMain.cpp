@@ -125,9 +125,9 @@ void frmMain::UseOwnTitleBar() {
 
 void frmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // On a screen of another density, the pictures of that density.
     if (QWindow* window = windowHandle(); window != nullptr && !watchingScreen_) {
         watchingScreen_ = true;
-        // On a screen of another density, the pictures of that density.
         connect(window, &QWindow::screenChanged, this, &frmMain::UsePicturesForScreen);
     }
     UsePicturesForScreen();
@@ -145,14 +145,10 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) {
-        KeepNormalState(windowState());
-    }
-}
-
-void frmMain::KeepNormalState(Qt::WindowStates states) {
+    // The window has one size: a window manager's maximize or full screen
+    // (from its menu or a key) is undone.
     const Qt::WindowStates bigger = Qt::WindowMaximized | Qt::WindowFullScreen;
-    if ((states & bigger) != 0) {
+    if (event->type() == QEvent::WindowStateChange && (windowState() & bigger) != 0) {
         setWindowState(windowState() & ~bigger);
     }
 }

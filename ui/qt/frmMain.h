@@ -49,8 +49,6 @@ class frmMain : public QWidget, public FormView {
     void UseIconForScreen();
     // On Qt's Wayland platform: no frame of Qt's, a caption bar of our own.
     void UseOwnTitleBar();
-    // The window has one size: a frame's maximize or full screen is undone.
-    void KeepNormalState(Qt::WindowStates states);
 
     bool watchingScreen_ = false;
     bool sizeRestorePending_ = false;
