@@ -1,5 +1,6 @@
 #include "ui/qt/DesktopPlatform.h"
 
+#include <QList>
 #include <QtGlobal>
 
 #include <cstring>
@@ -23,16 +24,47 @@ QByteArray PreferredPlatform(const std::function<QByteArray(const char*)>& varia
     return {};
 }
 
-void ChooseDesktopPlatform(int argc, char* argv[]) {
-    bool platformArgument = false;
-    for (int i = 1; i < argc; ++i) {
-        platformArgument = platformArgument || std::strcmp(argv[i], "-platform") == 0 ||
-                           std::strcmp(argv[i], "--platform") == 0;
+QByteArray PreferredPlatformTheme(const std::function<QByteArray(const char*)>& variable,
+                                  bool themeArgument) {
+    if (themeArgument || !variable("QT_QPA_PLATFORMTHEME").isEmpty()) {
+        return {};
     }
-    const QByteArray platform =
-        PreferredPlatform([](const char* name) { return qgetenv(name); }, platformArgument);
+    // GNOME's own open dialog comes through the desktop portal; Qt's portal
+    // theme asks for it and leaves everything else to the theme Qt would
+    // have taken. Where the theme is not installed, Qt takes its usual one.
+    // KDE's dialog comes with Plasma's own theme, which Qt takes by itself.
+    for (const QByteArray& desktop : variable("XDG_CURRENT_DESKTOP").split(':')) {
+        if (desktop.compare("GNOME", Qt::CaseInsensitive) == 0) {
+            return QByteArrayLiteral("xdgdesktopportal");
+        }
+    }
+    return {};
+}
+
+namespace {
+
+bool HasArgument(int argc, char* argv[], const char* name) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0 ||
+            (argv[i][0] == '-' && std::strcmp(argv[i] + 1, name) == 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void ChooseDesktopPlatform(int argc, char* argv[]) {
+    const auto variable = [](const char* name) { return qgetenv(name); };
+    const QByteArray platform = PreferredPlatform(variable, HasArgument(argc, argv, "-platform"));
     if (!platform.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", platform);
+    }
+    const QByteArray theme =
+        PreferredPlatformTheme(variable, HasArgument(argc, argv, "-platformtheme"));
+    if (!theme.isEmpty()) {
+        qputenv("QT_QPA_PLATFORMTHEME", theme);
     }
 }
 

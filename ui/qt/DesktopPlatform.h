@@ -12,7 +12,12 @@ namespace koravel {
 QByteArray PreferredPlatform(const std::function<QByteArray(const char*)>& variable,
                              bool platformArgument);
 
-// Applies PreferredPlatform to this process, before QApplication exists.
+// The Qt platform theme to ask for, or an empty array to leave it to Qt.
+// `themeArgument` is whether the command line names a theme itself.
+QByteArray PreferredPlatformTheme(const std::function<QByteArray(const char*)>& variable,
+                                  bool themeArgument);
+
+// Applies both choices to this process, before QApplication exists.
 void ChooseDesktopPlatform(int argc, char* argv[]);
 
 } // namespace koravel

@@ -38,5 +38,24 @@ TEST(DesktopPlatform, TheUsersOwnChoiceStands) {
     EXPECT_EQ(Choice(both, /*platformArgument=*/true), "");
 }
 
+QByteArray Theme(const std::map<std::string, QByteArray>& environment, bool themeArgument = false) {
+    return PreferredPlatformTheme(
+        [&](const char* name) {
+            const auto found = environment.find(name);
+            return found == environment.end() ? QByteArray() : found->second;
+        },
+        themeArgument);
+}
+
+TEST(DesktopPlatform, GnomeOpensItsOwnDialogThroughThePortal) {
+    EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "GNOME"}}), "xdgdesktopportal");
+    EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}}), "xdgdesktopportal");
+    EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "KDE"}}), "");             // Plasma's own theme
+    EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "GNOME-Flashback"}}), ""); // not GNOME's shell
+    EXPECT_EQ(Theme({}), "");
+    EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "GNOME"}, {"QT_QPA_PLATFORMTHEME", "gtk3"}}), "");
+    EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "GNOME"}}, /*themeArgument=*/true), "");
+}
+
 } // namespace
 } // namespace koravel
