@@ -36,7 +36,9 @@ if [[ ${1:-} != --in-session ]]; then
     for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
     [[ -s $work/display ]] || { cat "$work/xvfb.log" >&2; exit 1; }
     mkdir -m 700 "$work/runtime"
-    mkdir -p "$work/home"
+    # Newer portals (1.18 and later) choose their backends from portals.conf.
+    mkdir -p "$work/home/.config/xdg-desktop-portal"
+    printf '[preferred]\ndefault=gtk\n' >"$work/home/.config/xdg-desktop-portal/portals.conf"
     # GNOME's portal answers only where the desktop says it is GNOME; the
     # portal writes its recent files and settings under the scratch home.
     DISPLAY=":$(head -n 1 "$work/display")" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \

@@ -93,8 +93,12 @@ socket="koravel-$$"
 DISPLAY=$outer weston "${backend[@]}" --width=1024 --height=768 --socket="$socket" \
     --xwayland --config="$work/weston.ini" >"$work/weston.log" 2>&1 </dev/null &
 weston_pid=$!
-wait_for 30 "Weston and its X server" grep -qs 'xserver listening on display' "$work/weston.log"
-xwayland=":$(sed -n 's/.*xserver listening on display :\([0-9]*\).*/\1/p' "$work/weston.log" | head -n 1)"
+# Weston logs the display its X server listens on ("xserver listening on
+# display :1" in Weston 10).
+xwayland_number() { sed -n 's/.*listening on display :\([0-9][0-9]*\).*/\1/p' "$work/weston.log" 2>/dev/null | head -n 1; }
+has_xwayland() { [[ -n $(xwayland_number) ]]; }
+wait_for 30 "Weston and its X server" has_xwayland
+xwayland=":$(xwayland_number)"
 
 point() { # x y, in the session, then the rest of xdotool's commands
     local x=$1 y=$2
