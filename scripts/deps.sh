@@ -13,7 +13,10 @@ linux=(
     libgtest-dev
     xvfb xauth xdotool xclip x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file lintian
-    bubblewrap xdg-desktop-portal fuse3 dbus-daemon libglib2.0-bin
+    weston xwayland qt6-wayland imagemagick
+    dbus xdg-desktop-portal xdg-desktop-portal-gtk qt6-xdgdesktopportal-platformtheme
+    at-spi2-core python3-gi gir1.2-atspi-2.0
+    bubblewrap fuse3 dbus-daemon libglib2.0-bin
 )
 windows=(
     cmake ninja-build googletest

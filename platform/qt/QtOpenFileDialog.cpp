@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace koravel {
 
@@ -22,24 +23,40 @@ QStringList QtOpenFileDialog::NameFilters(const std::vector<FileFilter>& filters
     return names;
 }
 
+bool QtOpenFileDialog::Confirmable(const QString& path, std::uint32_t flags) {
+    if (path.isEmpty()) {
+        return false; // a file outside the local file system, which has no path here
+    }
+    return (flags & OFN_FILEMUSTEXIST) == 0 || QFileInfo(path).isFile();
+}
+
 std::optional<std::string> QtOpenFileDialog::Run(const std::string& title,
                                                  const std::vector<FileFilter>& filters,
                                                  std::uint32_t flags) {
+    // The desktop's own dialog where it has one (GNOME's through the portal,
+    // KDE's through its platform theme), Qt's elsewhere.
     QFileDialog dialog(owner_, QString::fromStdString(title));
     dialog.setObjectName(QStringLiteral("KoravelOpenDialog"));
-    // Qt's own dialog everywhere, so that the filters and the existing-file rule
-    // behave the same on every desktop.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode((flags & OFN_FILEMUSTEXIST) != 0 ? QFileDialog::ExistingFile
                                                         : QFileDialog::AnyFile);
     dialog.setNameFilters(NameFilters(filters));
     dialog.setWindowModality(Qt::WindowModal);
 
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
+    // A desktop's dialog enforces the existing-file rule in its own way, or
+    // not at all: a name that is not an existing file cannot be confirmed, so
+    // the dialog comes back, in that name's folder, until the user picks a
+    // file or cancels.
+    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString picked = dialog.selectedFiles().constFirst();
+        if (Confirmable(picked, flags)) {
+            return QFile::encodeName(picked).toStdString();
+        }
+        if (!picked.isEmpty()) {
+            dialog.setDirectory(QFileInfo(picked).absolutePath());
+        }
     }
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    return std::nullopt;
 }
 
 } // namespace koravel

@@ -8,7 +8,8 @@ class QWidget;
 
 namespace koravel {
 
-// Qt's own open-file dialog, modal to its owner window.
+// The desktop's open-file dialog through Qt, modal to its owner window: the
+// desktop's own where Qt reaches one, Qt's own elsewhere.
 class QtOpenFileDialog : public OpenFileDialog {
   public:
     explicit QtOpenFileDialog(QWidget* owner) : owner_(owner) {}
@@ -17,6 +18,8 @@ class QtOpenFileDialog : public OpenFileDialog {
 
     // The dialog's name filters for the given pairs.
     static QStringList NameFilters(const std::vector<FileFilter>& filters);
+    // Whether a path a dialog returned may be confirmed under the given flags.
+    static bool Confirmable(const QString& path, std::uint32_t flags);
 
   private:
     QWidget* owner_;

@@ -25,6 +25,9 @@ diff -u <(expected_files) \
 # that lack Qt.
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* ]] || fail "Depends lacks Qt Widgets: '$depends'"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ $recommends == *qt6-xdgdesktopportal-platformtheme* ]] ||
+    fail "Recommends lacks Qt's portal theme, for GNOME's Open dialog: '$recommends'"
 
 # Software centres show the metainfo's newest release as the version.
 version=$(dpkg-deb -f "$deb" Version)

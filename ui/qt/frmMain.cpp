@@ -3,6 +3,8 @@
 #include "settings/CodeTables.h"
 #include "ui/ControlTexts.h"
 #include "ui/FormHandlers.h"
+#include "ui/qt/OwnTitleBar.h"
+#include "ui/qt/ScreenReaderNames.h"
 #include "ui/qt/SwirlPictures.h"
 
 #include <QComboBox>
@@ -11,7 +13,9 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace koravel {
@@ -68,6 +72,7 @@ QLabel* MakePicture(QWidget* parent, const char* name, const ControlText& text) 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    InstallScreenReaderNames();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Koravel v0.3"));
     setFixedSize(250, 281);
@@ -92,12 +97,30 @@ frmMain::frmMain(QWidget* parent)
         picture->setVisible(false);
     }
 
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        UseOwnTitleBar();
+    }
+
     // Focus moves in this order, which is not top to bottom.
     focusOrder_ = {picPatchRed,  txtFlash,      cmdFlash,  cboPatch1, cmdPatch,
                    picPatchBlue, picPatchBlack, cboPatch2, cboPatch3, cboPatch4};
     for (qsizetype i = 0; i + 1 < focusOrder_.size(); ++i) {
         setTabOrder(focusOrder_[i], focusOrder_[i + 1]);
     }
+}
+
+void frmMain::UseOwnTitleBar() {
+    // Qt's frame on Wayland offers maximize and minimize whatever the window
+    // asks for, and its maximize ends the program: drawn at the one size the
+    // window has, the maximized window is a protocol error. Without a frame,
+    // the window draws its caption, icon and close box itself, above the
+    // controls, and keeps its one size.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint); // title hints would cancel it
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        control->move(control->x(), control->y() + OwnTitleBar::Height);
+    }
+    setFixedSize(width(), height() + OwnTitleBar::Height);
+    new OwnTitleBar(this);
 }
 
 void frmMain::showEvent(QShowEvent* event) {
@@ -117,6 +140,40 @@ void frmMain::showEvent(QShowEvent* event) {
                 break;
             }
         }
+    }
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The window has one size: a window manager's maximize or full screen
+    // (from its menu or a key) is undone.
+    const Qt::WindowStates bigger = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & bigger) != 0) {
+        setWindowState(windowState() & ~bigger);
+    }
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // A window manager may give the window another size despite its hints (an
+    // X11 window's caption double-clicked under Weston maximizes it, without
+    // saying so in the window's state): the window asks for its own size back.
+    if (event->size() != minimumSize() && !sizeRestorePending_) {
+        sizeRestorePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            sizeRestorePending_ = false;
+            if (size() != minimumSize()) {
+                resize(minimumSize());
+                move(normalPosition_);
+            }
+        });
+    }
+}
+
+void frmMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (size() == minimumSize()) {
+        normalPosition_ = pos();
     }
 }
 

@@ -38,15 +38,22 @@ class frmMain : public QWidget, public FormView {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     // The drawings and the window icon that suit the window's screen.
     void UsePicturesForScreen();
     void UseDrawingForScreen(PictureBox which);
     void UseIconForScreen();
+    // On Qt's Wayland platform: no frame of Qt's, a caption bar of our own.
+    void UseOwnTitleBar();
 
     bool watchingScreen_ = false;
-    qreal iconScale_ = 0; // the scale of the window icon's drawings, 0 until it has one
+    bool sizeRestorePending_ = false;
+    QPoint normalPosition_; // where the window was last at its own size
+    qreal iconScale_ = 0;   // the scale of the window icon's drawings, 0 until it has one
     QList<QWidget*> focusOrder_;
     QComboBox* cboPatch4;
     QComboBox* cboPatch3;

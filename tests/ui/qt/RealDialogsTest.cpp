@@ -3,6 +3,7 @@
 #include "tests/support/FlashImage.h"
 #include "ui/qt/KoravelApp.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -241,6 +242,46 @@ class RealDialogsTest : public QObject {
         }
         names.removeDuplicates();
         QCOMPARE(names.size(), 8);
+    }
+
+    // Read as a screen reader on Linux reads them: the window by its caption,
+    // each list by its setting, with the chosen item as its value and text.
+    void theWindowAndTheListsAreNamedAsOnEveryDesktop() {
+        KoravelApp app;
+        frmMain& window = app.Window();
+        window.show();
+        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+        QCOMPARE(frame->role(), QAccessible::Window);
+        QCOMPARE(frame->text(QAccessible::Name), QStringLiteral("Koravel v0.3"));
+
+        const std::pair<const char*, const char*> lists[] = {{"cboPatch1", "Region"},
+                                                             {"cboPatch4", "Swirl colour"},
+                                                             {"cboPatch2", "Broadcast standard"},
+                                                             {"cboPatch3", "Language"}};
+        for (const auto& [control, name] : lists) {
+            auto* list = Control<QComboBox>(window, control);
+            list->setCurrentIndex(list->count() - 1);
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(list);
+            QCOMPARE(accessible->role(), QAccessible::ComboBox);
+            QCOMPARE(accessible->text(QAccessible::Name), QLatin1String(name));
+            QCOMPARE(accessible->text(QAccessible::Value), list->currentText());
+            QAccessibleTextInterface* text = accessible->textInterface();
+            QVERIFY(text != nullptr);
+            QCOMPARE(text->text(0, text->characterCount()), list->currentText());
+            QCOMPARE(accessible->childCount(), 1); // the drop-down list, as Qt's own
+            QCOMPARE(accessible->child(0)->object(), list->view());
+        }
+    }
+
+    void onlyAnExistingFileCanBeConfirmed() {
+        testing::TempFile file(testing::MakeFlashImage('1', '1', '0'));
+        const QString path = QString::fromStdString(file.Path().string());
+        const QString folder = QString::fromStdString(file.Path().parent_path().string());
+        QVERIFY(QtOpenFileDialog::Confirmable(path, OFN_FILEMUSTEXIST));
+        QVERIFY(!QtOpenFileDialog::Confirmable(path + QStringLiteral(".gone"), OFN_FILEMUSTEXIST));
+        QVERIFY(!QtOpenFileDialog::Confirmable(folder, OFN_FILEMUSTEXIST));
+        QVERIFY(!QtOpenFileDialog::Confirmable(QString(), OFN_FILEMUSTEXIST));
+        QVERIFY(QtOpenFileDialog::Confirmable(path + QStringLiteral(".new"), 0));
     }
 };
 
