@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
         const std::string styleHashes = "{{STYLE_HASHES}}";
         std::map<std::string, std::string> values{{scriptHashes, scriptHashes},
                                                   {styleHashes, styleHashes}};
-#define KORAVEL_ARIA_VALUE(control, name, description)                                          \
+#define KORAVEL_ARIA_VALUE(control, name, description)                                             \
     values["{{ARIA_" #control "}}"] = AriaAttributes(name, description);
         KORAVEL_CONTROL_TEXTS(KORAVEL_ARIA_VALUE)
 #undef KORAVEL_ARIA_VALUE
