@@ -41,13 +41,19 @@ def application(pid, seconds):
     return None
 
 
+def role_of(node):
+    # AT-SPI 2.50 and later (Debian 13) spell a push button's role "button".
+    name = node.get_role_name()
+    return "push button" if name == "button" else name
+
+
 def descendants(node):
     for i in range(node.get_child_count()):
         child = node.get_child_at_index(i)
         if child is None:
             continue
         yield child
-        if child.get_role_name() != "combo box":  # its drop-down list is not read here
+        if role_of(child) != "combo box":  # its drop-down list is not read here
             yield from descendants(child)
 
 
@@ -64,15 +70,15 @@ def main():
         print("FAIL: the program never appeared on the accessibility bus")
         return 1
     windows = [app.get_child_at_index(i) for i in range(app.get_child_count())]
-    said = [(w.get_role_name(), w.get_name()) for w in windows]
+    said = [(role_of(w), w.get_name()) for w in windows]
     print("window:", said)
     problems = []
-    frames = [w for w in windows if (w.get_role_name(), w.get_name()) in
+    frames = [w for w in windows if (role_of(w), w.get_name()) in
               (("frame", "Koravel v0.3"), ("dialog", "Koravel v0.3"))]
     if not frames:
         problems.append(f"no frame named 'Koravel v0.3' among {said}")
         frames = windows[:1]
-    controls = [(c.get_role_name(), c.get_name(), shown_text(c))
+    controls = [(role_of(c), c.get_name(), shown_text(c))
                 for c in descendants(frames[0]) if c.get_state_set().contains(Atspi.StateType.SHOWING)]
     for role, name, text in controls:
         print(f"  {role}: {name!r}" + ("" if text is None else f", text {text!r}"))
