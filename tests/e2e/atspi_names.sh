@@ -6,6 +6,7 @@
 #
 #   atspi_names.sh <koravel binary>
 set -euo pipefail
+source "$(dirname "$(realpath "$0")")/unmount-under.sh"
 
 skip() { echo "SKIP: $*"; exit 77; }
 
@@ -41,7 +42,7 @@ python=/usr/bin/python3
 [[ -n ${DISPLAY:-} ]] || skip "no X display to show the window on"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/koravel-atspi-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'unmount_under "$work"; rm -rf "$work"' EXIT
 mkdir -m 700 "$work/runtime"
 # The session's bus, and all it started, end with it; the whole run has a limit.
 HOME="$work" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" \

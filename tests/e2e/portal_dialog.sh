@@ -9,6 +9,7 @@
 #   portal_dialog.sh <koravel binary> [folder for screenshots]
 # Exits 77 (skipped) when a part of the desktop it needs is not installed.
 set -euo pipefail
+source "$(dirname "$(realpath "$0")")/unmount-under.sh"
 
 skip() { echo "SKIP: $*"; exit 77; }
 
@@ -26,6 +27,7 @@ if [[ ${1:-} != --in-session ]]; then
     xvfb_pid=""
     cleanup() {
         [[ -z $xvfb_pid ]] || { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
+        unmount_under "$work"
         rm -rf "$work"
     }
     trap cleanup EXIT
