@@ -1,8 +1,10 @@
 #include "platform/qt/QtOpenFileDialog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 
 namespace koravel {
 
@@ -23,11 +25,30 @@ QStringList QtOpenFileDialog::NameFilters(const std::vector<FileFilter>& filters
     return names;
 }
 
-bool QtOpenFileDialog::Confirmable(const QString& path, std::uint32_t flags) {
-    if (path.isEmpty()) {
-        return false; // a file outside the local file system, which has no path here
+std::optional<QtOpenFileDialog::Refusal>
+QtOpenFileDialog::Refuse(const QUrl& picked, const QUrl& shownFolder, std::uint32_t flags) {
+    const auto tr = [](const char* text) {
+        return QCoreApplication::translate("QtOpenFileDialog", text);
+    };
+    if (!picked.isLocalFile()) {
+        // A network place the desktop's dialog browses (smb://, sftp://…)
+        // has no path that the file layer can open.
+        return Refusal{picked.toDisplayString() +
+                           tr("\nThis file is not on this computer's file system.\n"
+                              "Please copy it to a local folder and select the copy."),
+                       shownFolder};
     }
-    return (flags & OFN_FILEMUSTEXIST) == 0 || QFileInfo(path).isFile();
+    const QString path = picked.toLocalFile();
+    const QFileInfo info(path);
+    const QUrl itsFolder = QUrl::fromLocalFile(info.absolutePath());
+    if ((flags & OFN_FILEMUSTEXIST) == 0 || info.isFile()) {
+        return std::nullopt;
+    }
+    if (info.exists()) {
+        return Refusal{path + tr("\nThis is not a file.\nPlease select a file."), itsFolder};
+    }
+    return Refusal{path + tr("\nFile not found.\nPlease verify the correct file name was given."),
+                   itsFolder};
 }
 
 std::optional<std::string> QtOpenFileDialog::Run(const std::string& title,
@@ -44,17 +65,21 @@ std::optional<std::string> QtOpenFileDialog::Run(const std::string& title,
     dialog.setWindowModality(Qt::WindowModal);
 
     // A desktop's dialog enforces the existing-file rule in its own way, or
-    // not at all: a name that is not an existing file cannot be confirmed, so
-    // the dialog comes back, in that name's folder, until the user picks a
-    // file or cancels.
-    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        const QString picked = dialog.selectedFiles().constFirst();
-        if (Confirmable(picked, flags)) {
-            return QFile::encodeName(picked).toStdString();
+    // not at all: a pick that is not an existing local file cannot be
+    // confirmed, so the person is told why and the dialog comes back, until
+    // they pick a file or cancel.
+    for (;;) {
+        const QUrl shownFolder = dialog.directoryUrl();
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty()) {
+            break;
         }
-        if (!picked.isEmpty()) {
-            dialog.setDirectory(QFileInfo(picked).absolutePath());
+        const QUrl picked = dialog.selectedUrls().constFirst();
+        const std::optional<Refusal> refusal = Refuse(picked, shownFolder, flags);
+        if (!refusal) {
+            return QFile::encodeName(picked.toLocalFile()).toStdString();
         }
+        QMessageBox::warning(owner_, dialog.windowTitle(), refusal->why);
+        dialog.setDirectoryUrl(refusal->folder);
     }
     return std::nullopt;
 }

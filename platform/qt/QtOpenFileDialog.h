@@ -3,6 +3,7 @@
 #include "platform/OpenFileDialog.h"
 
 #include <QStringList>
+#include <QUrl>
 
 class QWidget;
 
@@ -18,8 +19,17 @@ class QtOpenFileDialog : public OpenFileDialog {
 
     // The dialog's name filters for the given pairs.
     static QStringList NameFilters(const std::vector<FileFilter>& filters);
-    // Whether a path a dialog returned may be confirmed under the given flags.
-    static bool Confirmable(const QString& path, std::uint32_t flags);
+    // Why a dialog's pick cannot be confirmed under the given flags, told as
+    // Qt's own dialog tells a name that does not exist, and the folder to show
+    // the dialog in again.
+    struct Refusal {
+        QString why;
+        QUrl folder;
+    };
+    // Nothing when the pick may be confirmed. `shownFolder` is the folder the
+    // dialog was in, for a pick that has no local folder of its own.
+    static std::optional<Refusal> Refuse(const QUrl& picked, const QUrl& shownFolder,
+                                         std::uint32_t flags);
 
   private:
     QWidget* owner_;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <filesystem>
 #include <functional>
@@ -273,15 +275,48 @@ class RealDialogsTest : public QObject {
         }
     }
 
-    void onlyAnExistingFileCanBeConfirmed() {
+    void onlyAnExistingLocalFileCanBeConfirmed() {
         testing::TempFile file(testing::MakeFlashImage('1', '1', '0'));
         const QString path = QString::fromStdString(file.Path().string());
-        const QString folder = QString::fromStdString(file.Path().parent_path().string());
-        QVERIFY(QtOpenFileDialog::Confirmable(path, OFN_FILEMUSTEXIST));
-        QVERIFY(!QtOpenFileDialog::Confirmable(path + QStringLiteral(".gone"), OFN_FILEMUSTEXIST));
-        QVERIFY(!QtOpenFileDialog::Confirmable(folder, OFN_FILEMUSTEXIST));
-        QVERIFY(!QtOpenFileDialog::Confirmable(QString(), OFN_FILEMUSTEXIST));
-        QVERIFY(QtOpenFileDialog::Confirmable(path + QStringLiteral(".new"), 0));
+        const QUrl folder =
+            QUrl::fromLocalFile(QString::fromStdString(file.Path().parent_path().string()));
+        const QUrl shown = QUrl::fromLocalFile(QStringLiteral("/where/the/dialog/was"));
+        const auto refuse = [&](const QUrl& picked, std::uint32_t flags = OFN_FILEMUSTEXIST) {
+            return QtOpenFileDialog::Refuse(picked, shown, flags);
+        };
+        QVERIFY(!refuse(QUrl::fromLocalFile(path)));
+        QVERIFY(!refuse(QUrl::fromLocalFile(path + QStringLiteral(".new")), 0));
+
+        // Each refusal says why, naming what was picked, and comes back where
+        // the pick was or, for a pick with no local folder, where the dialog was.
+        const struct {
+            QUrl picked;
+            QString why;
+            QUrl folder;
+        } refused[] = {
+            {QUrl::fromLocalFile(path + QStringLiteral(".gone")),
+             path + QStringLiteral(".gone\nFile not found.\nPlease verify the correct file name "
+                                   "was given."),
+             folder},
+            {folder,
+             folder.toLocalFile() + QStringLiteral("\nThis is not a file.\nPlease select a file."),
+             QUrl::fromLocalFile(QFileInfo(folder.toLocalFile()).absolutePath())},
+            {QUrl(QStringLiteral("smb://nas/dumps/flash.bin")),
+             QStringLiteral("smb://nas/dumps/flash.bin\nThis file is not on this computer's file "
+                            "system.\nPlease copy it to a local folder and select the copy."),
+             shown},
+        };
+        for (const auto& r : refused) {
+            for (const std::uint32_t flags : {std::uint32_t{OFN_FILEMUSTEXIST}, std::uint32_t{0}}) {
+                if (flags == 0 && r.picked.isLocalFile()) {
+                    continue; // without the rule any local name may be confirmed
+                }
+                const auto refusal = refuse(r.picked, flags);
+                QVERIFY2(refusal.has_value(), qPrintable(r.picked.toString()));
+                QCOMPARE(refusal->why, r.why);
+                QCOMPARE(refusal->folder, r.folder);
+            }
+        }
     }
 };
 
