@@ -34,8 +34,13 @@ Bytes Before() {
 }
 
 std::string PatchUnder(const TempFile& image, const std::optional<Failure>& failure) {
+    std::string preload = KORAVEL_FAILING_CALLS;
+#ifdef KORAVEL_PRELOAD_FIRST
+    // A sanitizer's runtime, which must come before every other library.
+    preload = std::string(KORAVEL_PRELOAD_FIRST) + ":" + preload;
+#endif
     std::vector<std::string> argv{"/usr/bin/env", "QT_QPA_PLATFORM=offscreen",
-                                  std::string("LD_PRELOAD=") + KORAVEL_FAILING_CALLS};
+                                  "LD_PRELOAD=" + preload};
     if (failure) {
         argv.push_back("KORAVEL_FAIL_FILE=" + std::filesystem::canonical(image.Path()).string());
         argv.push_back(std::string("KORAVEL_FAIL_CALL=") + failure->call);
