@@ -5,20 +5,24 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { ASSETS, KoravelPage, launchBrowser, servePage, skipReason } from './support/harness.mjs';
+import { ASSETS, KoravelPage, REPO, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { Pixels, comparePixels, decodeBmp, decodePng } from './support/bitmaps.mjs';
 import { GEOMETRY, measureWindow } from './support/geometry.mjs';
 import { makeFlashImage } from './support/flash.mjs';
 
 const LISTS = {
-    cboPatch1: ['Region', ['Japan', 'USA', 'Europe']],
-    cboPatch4: ['Swirl', ['default swirl', 'Black swirl']],
-    cboPatch2: ['Broadcast standard', ['NTSC', 'PAL', 'PAL_M', 'PAL_N']],
-    cboPatch3: [
-        'Language',
-        ['Japanese', 'English', 'German (Deutsch)', 'French (Fran\u00e7ais)', 'Spanish (Espa\u00f1ol)', 'Italian (Italiano)'],
-    ],
+    cboPatch1: ['Japan', 'USA', 'Europe'],
+    cboPatch4: ['default swirl', 'Black swirl'],
+    cboPatch2: ['NTSC', 'PAL', 'PAL_M', 'PAL_N'],
+    cboPatch3: ['Japanese', 'English', 'German (Deutsch)', 'French (Fran\u00e7ais)', 'Spanish (Espa\u00f1ol)', 'Italian (Italiano)'],
 };
+
+// The controls' accessible names as every front end takes them, by control:
+// X(control, name, description) in ui/ControlTexts.h, an empty name where the
+// control's caption names it.
+const CONTROL_NAMES = Object.fromEntries(
+    [...readFileSync(join(REPO, 'ui/ControlTexts.h'), 'utf8').matchAll(/\bX\((\w+),\s*"([^"]*)",\s*"[^"]*"\)/g)].map(([, id, name]) => [id, name]),
+);
 
 const drawing = (colour, suffix = '') => decodeBmp(readFileSync(join(ASSETS, `swirl_${colour}${suffix}.bmp`)));
 
@@ -89,6 +93,7 @@ describe('the window in the page', { skip: skipReason }, () => {
                     tag: e?.tagName.toLowerCase(),
                     type: e?.getAttribute('type'),
                     text: e?.tagName === 'BUTTON' ? e.textContent.trim() : undefined,
+                    label: e?.getAttribute('aria-label'),
                     items: e?.tagName === 'SELECT' ? [...e.options].map((o) => o.text) : undefined,
                     multiple: e?.multiple || (e?.size ?? 0) > 1,
                     inWindow: e?.closest('#frmMain') !== null,
@@ -106,10 +111,18 @@ describe('the window in the page', { skip: skipReason }, () => {
         assert.equal(byId.txtFlash.type, 'text');
         assert.deepEqual([byId.cmdFlash.tag, byId.cmdFlash.text], ['button', 'Select']);
         assert.deepEqual([byId.cmdPatch.tag, byId.cmdPatch.text], ['button', 'Patch']);
-        for (const [id, [, items]] of Object.entries(LISTS)) {
+        for (const [id, items] of Object.entries(LISTS)) {
             assert.equal(byId[id].tag, 'select', id);
             assert.equal(byId[id].multiple, false, `${id} is a drop-down list`);
             assert.deepEqual(byId[id].items, items, `${id} items`);
+        }
+        // Named as in the desktop windows: the name the list of control texts
+        // gives, or, where it gives none, the caption alone (no label over it).
+        assert.deepEqual(Object.keys(CONTROL_NAMES).sort(), controls.map((c) => c.id).sort(), 'every control has its texts');
+        for (const c of controls) {
+            const name = CONTROL_NAMES[c.id];
+            assert.equal(c.label, name === '' ? null : name, `${c.id} name`);
+            if (name === '') assert.ok(c.text, `${c.id} is named by a caption`);
         }
     });
 
