@@ -304,12 +304,19 @@ describe('the window in the page', { skip: skipReason }, () => {
                 for (const type of ['change', 'click']) {
                     document.addEventListener(type, (event) => window.__given.push([event.target.id, window.__running === true]), true);
                 }
+                // The pictures shown at the moment a message box opens.
+                const showModal = HTMLDialogElement.prototype.showModal;
+                window.__shownAtMessage = [];
+                HTMLDialogElement.prototype.showModal = function () {
+                    window.__shownAtMessage.push([...document.querySelectorAll('.picture')].filter((p) => !p.hidden).map((p) => p.id).join(' '));
+                    return showModal.call(this);
+                };
             },
         });
         await page.choose('cboPatch1', 'Europe');
         const messages = await page.run('#cmdPatch');
         assert.deepEqual(messages.map((m) => m.prompt), ["Don't forget to select the flash first..."]);
-        assert.equal((await page.state()).pictures, 'picPatchBlue');
+        assert.deepEqual(await page.page.evaluate(() => window.__shownAtMessage), ['picPatchBlue'], 'the choice took effect before Patch ran');
         assert.deepEqual((await page.page.evaluate(() => window.__given)).slice(0, 2), [
             ['cboPatch1', false],
             ['cmdPatch', false],
