@@ -369,6 +369,29 @@ describe('the window in the page', { skip: skipReason }, () => {
         }
     });
 
+    test('takes a choice made while its program could not start once a start succeeds', async () => {
+        const page = await KoravelPage.open(browser, server, {
+            prepare: () => {
+                const compile = WebAssembly.compile;
+                window.__refused = 0;
+                WebAssembly.compile = (bytes) => (window.__compiles ? compile(bytes) : (window.__refused++, Promise.reject(new Error('CompileError: out of memory'))));
+            },
+        });
+        try {
+            // The start the page makes by itself fails, then the one the choice asks for.
+            await page.page.waitForFunction(() => window.__refused >= 1);
+            await page.choose('cboPatch1', 'Europe');
+            await page.page.waitForFunction(() => window.__refused >= 2);
+            assert.equal((await page.state()).pictures, 'picPatchRed');
+            await page.page.evaluate(() => (window.__compiles = true));
+            const messages = await page.run('#cmdPatch');
+            assert.deepEqual(messages.map((m) => m.prompt), ["Don't forget to select the flash first..."]);
+            assert.deepEqual([(await page.state()).region, (await page.state()).pictures], ['Europe', 'picPatchBlue']);
+        } finally {
+            await page.close();
+        }
+    });
+
     // Whether the screen shows the drawing pixel for pixel inside the picture
     // box's border. A box on a fraction of a device pixel (a centred window
     // may be) is drawn snapped, so there the drawing may lie one pixel off.

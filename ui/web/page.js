@@ -31,6 +31,18 @@
     }
   };
 
+  // The list handlers of choices made while the program could not start, in
+  // the order they were first made: run once a start succeeds, before
+  // anything else, so that the program then holds what the lists show.
+  const missed = new Set();
+  const callHandler = (koravel, handler) => {
+    try {
+      koravel[handler]();
+    } catch (e) {
+      console.error(e);
+    }
+  };
+
   // The program's start, once asked for. A start that failed is tried again
   // at the next command.
   let started = null;
@@ -39,6 +51,10 @@
       started = arrived.then(() => {
         placeDrawings();
         return koravelBoot(koravelUnpack());
+      }).then((koravel) => {
+        missed.forEach((handler) => callHandler(koravel, handler));
+        missed.clear();
+        return koravel;
       });
       started.catch((e) => {
         console.error(e);
@@ -133,7 +149,8 @@
 
   // A choice in the region or swirl list updates the preview; one made before
   // the program has started does once it has, before any command given after
-  // it. A program that could not start says so at the next command.
+  // it. A program that could not start says so at the next command, and a
+  // choice made meanwhile takes effect at the start that succeeds.
   const listHandlers = {
     cboPatch1: '_koravel_cboPatch1_Click',
     cboPatch4: '_koravel_cboPatch4_Click',
@@ -141,13 +158,7 @@
   document.addEventListener('change', (event) => {
     const handler = listHandlers[event.target.id];
     if (handler && !busy) {
-      program().then((koravel) => {
-        try {
-          koravel[handler]();
-        } catch (e) {
-          console.error(e);
-        }
-      }, () => {});
+      program().then((koravel) => callHandler(koravel, handler), () => missed.add(handler));
     }
   });
 
