@@ -1,9 +1,9 @@
 // Opens the browser's file picker. A picker may only open in answer to a
 // click, so the page opens it in the handler of the click on Select, and the
 // program takes it over (Module.koravelEarlyPick); the program opens one
-// itself only where it is asked to pick without such a click. One file,
-// included both in the program (before BrowserBridge.js) and in the page's
-// own script.
+// itself only where it is asked to pick without such a click. Part of the
+// page's own script, which runs before the program: the program calls
+// koravelOpenPicker as the page's, and carries no copy of its own.
 
 // How long a picked file may take to arrive after the page has the focus back
 // from the <input type="file"> picker: browsers may give the focus back before

@@ -6,9 +6,9 @@
 
 #include <emscripten.h>
 
-// `types` and `accept` as koravelOpenPicker (OpenPicker.js) takes them. The
-// picker the page opened in the click on Select is taken instead of opening
-// another.
+// `types` and `accept` as koravelOpenPicker (OpenPicker.js, in the page's own
+// script) takes them. The picker the page opened in the click on Select is
+// taken instead of opening another.
 // clang-format off
 EM_ASYNC_JS(int, koravel_pick_file, (const char* typesText, const char* acceptText), {
     try {

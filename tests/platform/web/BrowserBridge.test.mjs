@@ -10,7 +10,8 @@ import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import vm from 'node:vm';
 
-// The files in the order the program's build includes them.
+// The files in the order the page runs them: the picker is the page's own
+// script, before the program, whose build includes the other two.
 const source = ['WritesInPlace.js', 'OpenPicker.js', 'BrowserBridge.js']
     .map((name) => readFileSync(join(dirname(fileURLToPath(import.meta.url)), '../../../platform/web', name), 'utf8'))
     .join('\n');
