@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks the web page: its start-up in headless Chromium against the
-# floor page (bench/web/floor.html: the same ten stock controls, no
-# WebAssembly), side by side in one run with the site's start-up from its
-# service worker's cache (build/web/site, beside the page), and what the
-# page's bytes are made of.
+# floor page (build/web/bench/floor.html, which the web build makes from
+# bench/web/floor.html.in: the same ten stock controls, no WebAssembly), side
+# by side in one run with the site's start-up from its service worker's cache
+# (build/web/site, beside the page), and what the page's bytes are made of.
 #
 #   bash bench/run-web.sh                    # 30 start-ups each, build/web/koravel.html
 #   RUNS=60 bash bench/run-web.sh path/to/koravel.html
@@ -29,6 +29,7 @@ for other in "$@"; do
     others+=("${other%%=*}=$(realpath "${other#*=}")")
 done
 
+floor=build/web/bench/floor.html
 if [[ ! -f $page ]]; then
     if [[ $given -eq 1 ]]; then
         echo "$page is missing." >&2
@@ -36,6 +37,7 @@ if [[ ! -f $page ]]; then
     fi
     bash scripts/build-web.sh
 fi
+[[ -f $floor ]] || bash scripts/build-web.sh
 if [[ ! -x /usr/bin/chromium ]]; then
     sudo=()
     [[ $(id -u) -eq 0 ]] || sudo=(sudo)
@@ -49,4 +51,4 @@ site=()
 [[ ! -f $(dirname "$page")/site/index.html ]] || site=("$(dirname "$page")/site")
 # About a second a start-up (traced), with room to spare; the browser stops on any way out.
 bash tests/web/bounded-node.sh $((120 + runs * 4 * (2 + ${#site[@]} + ${#others[@]}))) \
-    bench/web/startup.mjs "$page" "$(realpath bench/web/floor.html)" "$runs" "${site[@]}" "${others[@]}"
+    bench/web/startup.mjs "$page" "$(realpath "$floor")" "$runs" "${site[@]}" "${others[@]}"
