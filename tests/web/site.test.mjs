@@ -1,5 +1,6 @@
 // The site (build/web/site) as an app: installable, offline after one visit,
-// replaced whole by a new build, and drawn for a finger on a touch screen.
+// replaced whole by a new build, drawn for a finger on a touch screen, and
+// open to search engines.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -34,6 +35,24 @@ const visit = async (page, until = null) =>
         return { names: await caches.keys(), kept };
     }, until).then((seen) => ({ ...seen, kept: Object.fromEntries(Object.entries(seen.kept).map(([key, bytes]) => [key, sha256(Buffer.from(bytes))])) }));
 const files = (dir, name) => Object.fromEntries(readdirSync(dir).filter((f) => f !== 'sw.js').map((f) => [`${name} /${f}`, sha256(readFileSync(join(dir, f)))]));
+
+// What search engines read first: every line a rule they know, and one group,
+// for every crawler, that keeps nothing of the site from them.
+test('lets every search engine read the whole site', () => {
+    const rules = readFileSync(join(SITE, 'robots.txt'), 'utf8')
+        .split(/\r?\n/)
+        .map((line) => line.replace(/#.*/, '').trim())
+        .filter((line) => line !== '')
+        .map((line) => {
+            const rule = line.match(/^([A-Za-z-]+)\s*:\s*(.*)$/);
+            assert.ok(rule, `not a rule: ${line}`);
+            return [rule[1].toLowerCase(), rule[2]];
+        });
+    assert.deepEqual(rules.filter(([field]) => !['user-agent', 'allow', 'disallow', 'sitemap'].includes(field)), []);
+    assert.deepEqual(rules.filter(([field]) => field === 'user-agent'), [['user-agent', '*']]);
+    assert.equal(rules[0][0], 'user-agent', 'the rules belong to a group');
+    assert.deepEqual(rules.filter(([field, path]) => field === 'disallow' && path !== ''), []);
+});
 
 describe('the site as an app', { skip: skipReason }, () => {
     let browser;

@@ -80,7 +80,13 @@ export async function servePage(file = PAGE, { bytesPerSecond = 0 } = {}) {
 
 // Serves the files of a folder (the site), / as its index.html; `root` may
 // be changed to serve another build from the next request on.
-const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.png': 'image/png', '.webmanifest': 'application/manifest+json' };
+const TYPES = {
+    '.html': 'text/html; charset=utf-8',
+    '.js': 'text/javascript',
+    '.png': 'image/png',
+    '.txt': 'text/plain; charset=utf-8',
+    '.webmanifest': 'application/manifest+json',
+};
 export async function serveSite(root) {
     const site = { root };
     const server = createServer((request, response) => {
