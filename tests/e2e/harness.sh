@@ -36,7 +36,7 @@ type_delay=10
 work="" shots="" shot_prefix="" app_pid="" main="" watchdog=""
 RUN_LIMIT=100 SERVICE_LIMIT=125
 stoppers=()   # pids stopped at the end, the last started first
-exit_steps=() # commands run at the end, before anything is stopped
+exit_steps=() # functions run at the end, before anything is stopped
 
 # ---- the run ------------------------------------------------------------------
 
@@ -72,11 +72,12 @@ begin_run() { # name seconds [screenshot folder]
     mkdir -p "$work/home" "$work/orig"
     trap end_run EXIT
     trap on_signal INT TERM
-    # A watchdog for what no wait_for covers, such as a command that hangs.
+    # A watchdog for what no wait_for covers, such as a command that hangs:
+    # it ends the run once the command in hand returns (each is bounded).
     (
         trap 'kill "$sleeper" 2>/dev/null' TERM
         exec >/dev/null 2>&1 </dev/null
-        sleep $((RUN_LIMIT + 10)) &
+        sleep $((RUN_LIMIT + 5)) &
         sleeper=$!
         wait "$sleeper" && : >"$work/overran" && kill -TERM $$
     ) &
@@ -84,7 +85,7 @@ begin_run() { # name seconds [screenshot folder]
 }
 
 on_signal() {
-    [[ ! -e $work/overran ]] || fail "the run took longer than $((RUN_LIMIT + 10)) s"
+    [[ ! -e $work/overran ]] || fail "the run took longer than $((RUN_LIMIT + 5)) s"
     exit 130
 }
 
@@ -97,11 +98,11 @@ private_home() {
         XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache"
 }
 
-at_exit() { exit_steps+=("$1"); } # command
+at_exit() { exit_steps+=("$1"); } # function
 
 end_run() {
     local i
-    for ((i = ${#exit_steps[@]} - 1; i >= 0; i--)); do eval "${exit_steps[i]}" || true; done
+    for ((i = ${#exit_steps[@]} - 1; i >= 0; i--)); do "${exit_steps[i]}" || true; done
     stop "$app_pid"
     for ((i = ${#stoppers[@]} - 1; i >= 0; i--)); do stop_tree "${stoppers[i]}"; done
     stop_tree "$watchdog"
@@ -427,14 +428,14 @@ byte_at() { # file offset
 # given offsets (hex, ascending); what it holds now is what later steps must
 # leave alone.
 expect_changes() { # file offsets...
-    local file=$1 original pos changed
+    local file=$1 original pos changed status=0
     original=$(original_of "$1")
     shift
     [[ $(stat -c %s "$file") -eq $(stat -c %s "$original") ]] ||
         fail "$(basename "$file") changed length"
-    changed=$(cmp -l "$original" "$file" | while read -r pos _ _; do
-        printf '0x%X ' $((pos - 1))
-    done || true)
+    cmp -l "$original" "$file" >"$work/differences" || status=$?
+    ((status <= 1)) || fail "cannot compare $(basename "$file") with what it held"
+    changed=$(while read -r pos _ _; do printf '0x%X ' $((pos - 1)); done <"$work/differences")
     [[ ${changed% } == "$*" ]] ||
         fail "$(basename "$file") changed at [${changed% }], expected [$*]"
     cp "$file" "$original"
