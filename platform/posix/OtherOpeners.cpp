@@ -13,10 +13,29 @@ namespace {
 
 constexpr long FuseMagic = 0x65735546; // statfs() f_type of every FUSE file system
 
-// flock() on a file system that keeps no locks (the document portal's FUSE
-// file system answers ENOSYS): no reason to refuse, but nothing learnt.
+// A lock on a file system that keeps no locks of that kind (the document
+// portal's FUSE file system answers ENOSYS to flock()): no reason to refuse,
+// but nothing learnt.
 bool LocksNotKept(int errnum) {
     return errnum == ENOSYS || errnum == EOPNOTSUPP || errnum == ENOLCK;
+}
+
+// Another program's record lock on the file: the answer that F_OFD_SETLK gives.
+bool RecordLockedElsewhere(int errnum) {
+    return errnum == EAGAIN || errnum == EACCES;
+}
+
+// Takes a write record lock on the whole file, tied to this open file
+// description, so that it lasts until `fd` is closed. 0, or why not.
+int TakeRecordLock(int fd) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET; // l_start 0 and l_len 0: the whole file, however long
+    int locked;
+    do {
+        locked = ::fcntl(fd, F_OFD_SETLK, &whole);
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -54,11 +73,13 @@ void ReleaseLease(int fd) {
 
 OpenerVerdict JudgeOpeners(const OpenerFacts& facts) {
     using Kind = OpenerVerdict::Kind;
-    if (facts.lockErrno == EWOULDBLOCK) {
+    if (facts.lockErrno == EWOULDBLOCK || RecordLockedElsewhere(facts.recordLockErrno)) {
         return {Kind::Held, "Path/File access error: the file is locked by another program"};
     }
-    if (facts.lockErrno != 0 && !LocksNotKept(facts.lockErrno)) {
-        return {Kind::LockFailed, {}};
+    for (const int errnum : {facts.lockErrno, facts.recordLockErrno}) {
+        if (errnum != 0 && !LocksNotKept(errnum)) {
+            return {Kind::LockFailed, {}, errnum};
+        }
     }
     // Another opener seen is one, whatever the file system.
     if (facts.lease == OtherOpeners::Some) {
@@ -66,20 +87,18 @@ OpenerVerdict JudgeOpeners(const OpenerFacts& facts) {
     }
     // Only a lease on the file itself sees every opener; the lock sees lockers alone.
     if (facts.throughFuse) {
-        return {Kind::CannotTell,
-                "the file is reached through a FUSE file system (as the document portal gives a "
-                "sandboxed program the files picked for it), and the system sees only the "
-                "programs that open it the same way"};
+        return {Kind::CannotTell, "the file is reached through a FUSE file system (as the "
+                                  "desktop's file portal hands files to a Flatpak), which does "
+                                  "not show that"};
     }
     if (facts.lease == OtherOpeners::None) {
         return {Kind::Free, {}};
     }
     if (facts.leaseErrno == EACCES || facts.leaseErrno == EPERM) {
-        return {Kind::CannotTell, "the file belongs to another user, and the system tells only "
-                                  "the file's owner which programs have it open"};
+        return {Kind::CannotTell, "the file belongs to another user, and only its owner can "
+                                  "see that"};
     }
-    return {Kind::CannotTell,
-            "the file system it lies on does not tell which programs have a file open"};
+    return {Kind::CannotTell, "its file system does not show that"};
 }
 
 OpenerFacts CheckOpeners(int fd) {
@@ -91,8 +110,12 @@ OpenerFacts CheckOpeners(int fd) {
     if (locked != 0) {
         facts.lockErrno = errno;
         if (!LocksNotKept(facts.lockErrno)) {
-            return facts; // held, or failed: the lease would add nothing
+            return facts; // held, or failed: the rest would add nothing
         }
+    }
+    facts.recordLockErrno = TakeRecordLock(fd);
+    if (facts.recordLockErrno != 0 && !LocksNotKept(facts.recordLockErrno)) {
+        return facts;
     }
     facts.lease = ProbeOtherOpeners(fd);
     if (facts.lease == OtherOpeners::Unknown) {

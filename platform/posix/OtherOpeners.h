@@ -25,7 +25,11 @@ void ReleaseLease(int fd);
 
 // What the checks on a file opened for writing found.
 struct OpenerFacts {
-    int lockErrno = 0;                          // why our exclusive flock() failed; 0 when taken
+    int lockErrno = 0; // why our exclusive flock() failed; 0 when taken
+    // Why our write record lock (an open file description lock, as fcntl()
+    // takes it) failed; 0 when taken. The document portal passes record locks
+    // on to the file behind it (from version 1.19), where it keeps no flock().
+    int recordLockErrno = 0;
     OtherOpeners lease = OtherOpeners::Unknown; // the write lease's answer
     int leaseErrno = 0;                         // why the lease could not tell
     // A FUSE file system: the kernel knows only the opens made through this
@@ -39,15 +43,16 @@ struct OpenerVerdict {
         Free,       // no other program has it open
         Held,       // another program has it open or locked: write nothing
         CannotTell, // nobody else was seen, but the system could not have seen them
-        LockFailed, // the lock failed for a reason of its own (lockErrno)
+        LockFailed, // a lock failed for a reason of its own (errnum)
     };
     Kind kind;
     std::string why; // Held: the error's description; CannotTell: why the system cannot tell
+    int errnum = 0;  // LockFailed: the lock's errno
 };
 
 OpenerVerdict JudgeOpeners(const OpenerFacts& facts);
 
-// Takes our exclusive lock on `fd` (kept until it is closed), probes with a
+// Takes our exclusive locks on `fd` (kept until it is closed), probes with a
 // lease and looks at the file system. `fd` must be open for writing.
 OpenerFacts CheckOpeners(int fd);
 

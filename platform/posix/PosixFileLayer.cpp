@@ -108,7 +108,7 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         case OpenerVerdict::Kind::Held:
             throw FileError(err::PathFileAccess, verdict.why);
         case OpenerVerdict::Kind::LockFailed:
-            throw ErrnoWriteError(facts.lockErrno);
+            throw ErrnoWriteError(verdict.errnum);
         case OpenerVerdict::Kind::CannotTell:
             unseen = verdict.why;
             break;

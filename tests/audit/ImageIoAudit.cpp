@@ -26,6 +26,10 @@ std::int64_t Arg(const Syscall& call, std::size_t index) {
     return Number(call.args[index]).value_or(-1);
 }
 
+// A write record lock on the whole file, as strace -X raw prints it.
+const std::string WholeFileWriteLock =
+    "{l_type=0x" + std::to_string(F_WRLCK) + ", l_whence=0, l_start=0, l_len=0}";
+
 // Calls that only look at the file's metadata (or its file system's) or end its descriptor.
 const std::set<std::string> Harmless{"stat",  "lstat",   "fstat", "newfstatat",
                                      "statx", "fstatfs", "close"};
@@ -175,6 +179,22 @@ std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls) {
             audit.Find("the lock is not taken between the open and the first write");
         }
     }
+    // The write record lock on the whole file, seen where flock() is not (the
+    // document portal passes it on): taken with the lock, before the writes.
+    const auto records = audit.Count(
+        [](const Syscall& call) { return call.name == "fcntl" && Arg(call, 1) == F_OFD_SETLK; }, 1,
+        "record locks");
+    if (records.size() == 1) {
+        const Syscall& record = calls[records[0]];
+        if (record.args.size() != 3 || record.args[2] != WholeFileWriteLock ||
+            Number(record.result) != 0) {
+            audit.Find("not a granted write record lock on the whole file: " + record.line);
+        }
+        if ((!locks.empty() && records[0] < locks[0]) ||
+            (!writes.empty() && records[0] > writes.front())) {
+            audit.Find("the record lock is not taken between the lock and the first write");
+        }
+    }
     // The write lease that asks whether anyone else has the image open: taken
     // and given back after the lock and before the first write; nothing else.
     const auto leaseCall = [](std::int64_t type) {
@@ -194,8 +214,10 @@ std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls) {
         }
     }
     for (const Syscall& call : calls) {
-        if (call.name == "fcntl" && Arg(call, 1) != F_SETLEASE && Arg(call, 1) != F_SETSIG) {
-            audit.Find("an fcntl that is not the lease probe: " + call.line);
+        if (call.name == "fcntl" && Arg(call, 1) != F_SETLEASE && Arg(call, 1) != F_SETSIG &&
+            Arg(call, 1) != F_OFD_SETLK) {
+            audit.Find("an fcntl that is neither the record lock nor the lease probe: " +
+                       call.line);
         }
     }
     const auto flushes = audit.Count(IsFlush, 1, "fsync/fdatasync calls");

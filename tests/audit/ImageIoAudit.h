@@ -27,7 +27,8 @@ std::vector<Syscall> CallsOnImage(const std::vector<Syscall>& calls, const Image
 std::vector<std::string> AuditSelect(const std::vector<Syscall>& imageCalls);
 
 // Patch: one O_RDWR open without O_TRUNC or O_CREAT, a LOCK_EX|LOCK_NB flock
-// before any write, 1-byte preads of the console's name and then of the six
+// and a write record lock on the whole file (F_OFD_SETLK) before any write, a
+// write lease taken and given back, 1-byte preads of the console's name and then of the six
 // codes, all before the first write and nothing else read, six 1-byte pwrites
 // at the six codes' offsets in order, one fsync or fdatasync after them, a close.
 std::vector<std::string> AuditPatch(const std::vector<Syscall>& imageCalls);

@@ -32,8 +32,13 @@ std::string ByteLine(const char* name, std::int64_t offset) {
     return "7 " + std::string(name) + "(" + Fd + ", \"Z\", 1, " + std::to_string(offset) + ") = 1";
 }
 
+std::string RecordLockLine(int type) {
+    return "7 fcntl(" + Fd + ", " + Hex(F_OFD_SETLK) + ", {l_type=" + Hex(type) +
+           ", l_whence=0, l_start=0, l_len=0}) = 0";
+}
+
 // Where the reads, the writes and the flush begin in a clean Patch trace.
-constexpr std::ptrdiff_t FirstRead = 7;
+constexpr std::ptrdiff_t FirstRead = 8;
 constexpr std::ptrdiff_t FirstWrite = FirstRead + 15;
 constexpr std::ptrdiff_t Flush = FirstWrite + 6;
 
@@ -44,6 +49,7 @@ std::vector<std::string> CleanPatch() {
         OpenLine(O_RDWR),
         "7 newfstatat(" + Fd + ", \"\", {st_mode=0100644, ...}, 0x1000) = 0",
         "7 flock(" + Fd + ", " + Hex(LOCK_EX | LOCK_NB) + ") = 0",
+        RecordLockLine(F_WRLCK),
         "7 fcntl(" + Fd + ", " + Hex(F_SETSIG) + ", 23) = 0",
         "7 fcntl(" + Fd + ", " + Hex(F_SETLEASE) + ", " + Hex(F_WRLCK) + ") = 0",
         "7 fcntl(" + Fd + ", " + Hex(F_SETLEASE) + ", " + Hex(F_UNLCK) + ") = 0",
@@ -100,17 +106,30 @@ TEST(ImageIoAudit, CleanTracesPass) {
 
 TEST(ImageIoAudit, PatchAsksWhoElseHasTheImageOpenBeforeWriting) {
     std::vector<std::string> lines = CleanPatch();
-    lines.erase(lines.begin() + 5, lines.begin() + 7); // no lease at all
+    lines.erase(lines.begin() + 6, lines.begin() + 8); // no lease at all
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "0 write leases taken"));
 
     lines = CleanPatch();
     // given back after the first write
-    std::rotate(lines.begin() + 6, lines.begin() + 7, lines.begin() + FirstWrite + 1);
+    std::rotate(lines.begin() + 7, lines.begin() + 8, lines.begin() + FirstWrite + 1);
     EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "between the lock and the writes"));
 
     lines = CleanPatch();
-    lines.insert(lines.begin() + 7, "7 fcntl(" + Fd + ", " + Hex(F_SETFL) + ", 0x800) = 0");
-    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not the lease probe"));
+    lines.insert(lines.begin() + 8, "7 fcntl(" + Fd + ", " + Hex(F_SETFL) + ", 0x800) = 0");
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "neither the record lock nor the lease probe"));
+
+    lines = CleanPatch();
+    lines.erase(lines.begin() + 4); // no record lock
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "0 record locks, not 1"));
+
+    lines = CleanPatch();
+    lines[4] = RecordLockLine(F_RDLCK); // a read lock keeps no other writer out
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "not a granted write record lock"));
+
+    lines = CleanPatch();
+    // taken after the first write
+    std::rotate(lines.begin() + 4, lines.begin() + 5, lines.begin() + FirstWrite + 1);
+    EXPECT_TRUE(Finds(AuditPatch(OnImage(lines)), "record lock is not taken between"));
 }
 
 TEST(ImageIoAudit, SelectMustOpenReadOnlyAndOnlyRead) {

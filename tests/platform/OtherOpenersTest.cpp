@@ -21,28 +21,36 @@ TEST(JudgeOpeners, RefusesWhatItSeesAndNeverCallsUnseenOpenersFree) {
         OpenerFacts facts;
         Kind kind;
         const char* why; // a part of the reason given; nullptr: none is given
+        int errnum;      // the failed lock's errno, for LockFailed
     };
     for (const Case& c : {
-             Case{{EWOULDBLOCK, Unknown, 0, false}, Kind::Held, "locked by another program"},
-             Case{{0, Some, 0, false}, Kind::Held, "open in another program"},
-             Case{{ENOSYS, Some, 0, true}, Kind::Held, "open in another program"}, // via the portal
-             Case{{0, None, 0, false}, Kind::Free, nullptr},
-             Case{{EOPNOTSUPP, None, 0, false},
-                  Kind::Free,
-                  nullptr}, // no locks, but the lease sees all
-             Case{{ENOSYS, None, 0, true}, Kind::CannotTell, "FUSE"}, // the document portal
-             Case{{0, None, 0, true}, Kind::CannotTell, "FUSE"},
-             Case{{0, Unknown, EACCES, false}, Kind::CannotTell, "another user"},
-             Case{{0, Unknown, EINVAL, false}, Kind::CannotTell, "file system"},
-             Case{{EIO, Unknown, 0, false}, Kind::LockFailed, nullptr},
+             Case{{EWOULDBLOCK, 0, Unknown, 0, false}, Kind::Held, "locked by another program", 0},
+             // A record lock outside, passed on by the document portal.
+             Case{{ENOSYS, EAGAIN, None, 0, true}, Kind::Held, "locked by another program", 0},
+             Case{{0, EACCES, None, 0, false}, Kind::Held, "locked by another program", 0},
+             Case{{0, 0, Some, 0, false}, Kind::Held, "open in another program", 0},
+             Case{{ENOSYS, 0, Some, 0, true}, Kind::Held, "open in another program", 0},
+             Case{{0, 0, None, 0, false}, Kind::Free, nullptr, 0},
+             // No locks kept, but the lease sees all.
+             Case{{EOPNOTSUPP, ENOLCK, None, 0, false}, Kind::Free, nullptr, 0},
+             // The document portal: no flock(); record locks passed on, or not.
+             Case{{ENOSYS, 0, None, 0, true}, Kind::CannotTell, "FUSE", 0},
+             Case{{ENOSYS, ENOSYS, None, 0, true}, Kind::CannotTell, "FUSE", 0},
+             Case{{0, 0, None, 0, true}, Kind::CannotTell, "FUSE", 0},
+             Case{{0, 0, Unknown, EACCES, false}, Kind::CannotTell, "another user", 0},
+             Case{{0, 0, Unknown, EINVAL, false}, Kind::CannotTell, "file system", 0},
+             Case{{EIO, 0, Unknown, 0, false}, Kind::LockFailed, nullptr, EIO},
+             Case{{0, EIO, Unknown, 0, false}, Kind::LockFailed, nullptr, EIO},
          }) {
         SCOPED_TRACE(::testing::Message()
-                     << "lock " << c.facts.lockErrno << ", lease "
-                     << static_cast<int>(c.facts.lease) << ", FUSE " << c.facts.throughFuse);
+                     << "lock " << c.facts.lockErrno << ", record lock " << c.facts.recordLockErrno
+                     << ", lease " << static_cast<int>(c.facts.lease) << ", FUSE "
+                     << c.facts.throughFuse);
         const OpenerVerdict verdict = JudgeOpeners(c.facts);
         EXPECT_EQ(verdict.kind, c.kind);
+        EXPECT_EQ(verdict.errnum, c.errnum);
         if (c.why == nullptr) {
-            // Free has nothing to explain; a failed lock is told by its own errno.
+            // Free has nothing to explain; a failed lock is told by its errno.
             EXPECT_EQ(verdict.why, "");
         } else {
             EXPECT_NE(verdict.why.find(c.why), std::string::npos) << verdict.why;

@@ -51,6 +51,19 @@ TEST_F(PosixFileLayerAccess, ALockHeldByAnotherProcessIsRefused) {
     EXPECT_NO_THROW(layer.Open(1, image, OpenMode::ReadWrite));
 }
 
+// The lock that the document portal passes on to the file behind it.
+TEST_F(PosixFileLayerAccess, ARecordLockHeldByAnotherProcessIsSeenAsALock) {
+    koravel::testing::LockHolder holder(image, koravel::testing::LockHolder::Hold::RecordLock);
+    const int fd = ::open(image.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const OpenerFacts facts = CheckOpeners(fd);
+    ::close(fd);
+    EXPECT_EQ(facts.lockErrno, 0);
+    EXPECT_TRUE(facts.recordLockErrno == EAGAIN || facts.recordLockErrno == EACCES)
+        << std::strerror(facts.recordLockErrno);
+    EXPECT_EQ(JudgeOpeners(facts).kind, OpenerVerdict::Kind::Held);
+}
+
 TEST_F(PosixFileLayerAccess, OurLockKeepsOtherHandlesOutUntilClosed) {
     PosixFileLayer other;
     layer.Open(1, image, OpenMode::ReadWrite);
@@ -58,9 +71,13 @@ TEST_F(PosixFileLayerAccess, OurLockKeepsOtherHandlesOutUntilClosed) {
               err::PathFileAccess);
     const int refusedElsewhere = RunInChild([&] {
         const int fd = ::open(image.c_str(), O_RDWR | O_CLOEXEC);
-        return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK &&
+               ::fcntl(fd, F_SETLK, &whole) != 0 && (errno == EAGAIN || errno == EACCES);
     });
-    EXPECT_EQ(refusedElsewhere, 1) << "another process could take the lock";
+    EXPECT_EQ(refusedElsewhere, 1) << "another process could take a lock";
     layer.Close(1);
     EXPECT_NO_THROW(other.Open(1, image, OpenMode::ReadWrite));
 }

@@ -23,7 +23,13 @@ LockHolder::LockHolder(const std::string& path, Hold hold) {
         // Only async-signal-safe calls from here on.
         close(ready[0]);
         const int fd = open(path.c_str(), hold == Hold::OpenForReading ? O_RDONLY : O_RDWR);
-        const char ok = fd >= 0 && (hold != Hold::Lock || flock(fd, LOCK_EX) == 0) ? '1' : '0';
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        const bool locked = hold == Hold::Lock         ? flock(fd, LOCK_EX) == 0
+                            : hold == Hold::RecordLock ? fcntl(fd, F_SETLK, &whole) == 0
+                                                       : true;
+        const char ok = fd >= 0 && locked ? '1' : '0';
         (void)!write(ready[1], &ok, 1);
         for (;;) {
             pause();
