@@ -114,14 +114,13 @@ std::string DownloadedText(const std::string& name) {
 }
 
 // Patched, where the system could not say whether another program had the file
-// open: the patch may not last, and the user is the one who can know.
+// open: the patch is made, but may not last, and the user is the one who can know.
 std::string PatchedUnseenText(const std::string& why) {
-    return "Your flash file was patched, but Koravel could not tell whether another program has "
-           "it open: " +
+    return "Your flash file was patched successfully.\r\n\r\nKoravel could not check whether "
+           "another program has it open: " +
            why +
-           ". If an emulator, a hex editor or another program has it open, that program may "
-           "later write its own copy over the new settings: quit it, then select the file again "
-           "to check what it holds.";
+           ". If an emulator or another program has it open, quit that program, then select the "
+           "file again to check its settings.";
 }
 
 } // namespace
@@ -171,7 +170,8 @@ void FormHandlers::cmdPatch_Click() {
     if (!failure && download) {
         messages_.Show(DownloadedText(path), MsgIcon::Information, "Information");
     } else if (!failure && unseen) {
-        messages_.Show(PatchedUnseenText(*unseen), MsgIcon::Warning, "Error");
+        // A success, with a caution: not called an error.
+        messages_.Show(PatchedUnseenText(*unseen), MsgIcon::Warning, "Information");
     } else if (!failure) {
         messages_.Show("Your flash file was patched successfully.", MsgIcon::Information,
                        "Information");

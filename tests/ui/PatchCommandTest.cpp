@@ -71,12 +71,12 @@ TEST_F(PatchCommand, APatchWhereOtherProgramsCannotBeSeenSaysSo) {
     Patch(file.PathText());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].prompt,
-              "Your flash file was patched, but Koravel could not tell whether another program "
-              "has it open: the reason the system gives. If an emulator, a hex editor or another "
-              "program has it open, that program may later write its own copy over the new "
-              "settings: quit it, then select the file again to check what it holds.");
+              "Your flash file was patched successfully.\r\n\r\nKoravel could not check whether "
+              "another program has it open: the reason the system gives. If an emulator or "
+              "another program has it open, quit that program, then select the file again to "
+              "check its settings.");
     EXPECT_EQ(messages.shown[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(messages.shown[0].title, "Error");
+    EXPECT_EQ(messages.shown[0].title, "Information"); // a success is not called an error
     EXPECT_EQ(file.Read()[SettingOffsets[0]], 'Z');
     EXPECT_EQ(file.Read()[SettingOffsets[3]], 'Z');
     EXPECT_TRUE(NumberOneIsFree(file.PathText()));
