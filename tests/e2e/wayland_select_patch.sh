@@ -122,7 +122,9 @@ window_box() { # -> X Y WIDTH HEIGHT
     convert "$work/screen.png" -crop 1000x744+24+24 +repage -fuzz 3% -trim \
         -format '%X %Y %w %h\n' info: | tr -d '+' | awk '{ print $1 + 24, $2 + 24, $3, $4 }'
 }
-launch env QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$socket" "$app"
+# Only the Wayland socket: $DISPLAY here is the screen beneath Weston, not
+# the session's X server.
+launch env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$socket" "$app"
 sleep 3
 running || fail "the program did not start on Qt's Wayland platform"
 read -r x y w h < <(window_box)
