@@ -14,121 +14,34 @@ set -euo pipefail
 # The typed paths hold é: xdotool reads them as UTF-8 only in a UTF-8 locale,
 # which a bare root shell or a fresh CI machine does not set.
 export LC_ALL=C.UTF-8
+# shellcheck source-path=SCRIPTDIR source=harness.sh
+source "$(dirname "$(realpath "$0")")/harness.sh"
 
-app=${1:?usage: win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [screenshot folder]}
-holder=${2:?usage: win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [screenshot folder]}
-shots=${3:-}
-if [[ -n $shots ]]; then
-    mkdir -p "$shots"
-    rm -f "$shots"/e2e-win32-*.png "$shots/e2e-win32-failure.log"
-fi
-app=$(realpath "$app")
-holder=$(realpath "$holder")
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
+usage="usage: win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [screenshot folder]"
+app=$(realpath "${1:?$usage}")
+holder=$(realpath "${2:?$usage}")
+root=$(cd "$(dirname "$(realpath "$0")")/../.." && pwd)
 # The pictures Koravel.exe carries as resources: the preview must be one of them.
 assets=$root/ui/assets
-# Give up on our own well before CTest's timeout, so the trap still runs.
-RUN_LIMIT=150
-
-for tool in xdotool xprop xkbcomp import convert compare cmp od mkfifo timeout wine wineserver; do
-    command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
-done
+need --or-fail xdotool xprop xkbcomp import convert compare cmp od mkfifo timeout wine wineserver
+# shellcheck source=/dev/null # scripts/wine-env.sh, checked on its own
 source "$root/scripts/wine-env.sh"
+begin_run e2e-win32 150 "${3:-}"
+app_name=Koravel.exe
+# No --sync on clicks: it waits for ever when the pointer is there already.
+click_sync=()
+# A key whose window closed under it stays down in the X server, and would
+# reach every window that comes after this test on the display.
+release_keys() { [[ -z ${DISPLAY:-} ]] || timeout 5 xdotool keyup alt+F4 Return Escape 2>/dev/null; }
+at_exit release_keys
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/koravel-e2e-win32-XXXXXX")
-work=$(realpath "$work")
-app_pid=""
-holder_pid=""
-holder_fd=""
-xvfb_pid=""
-keeper_pid=""
-keymap_changed=""
-
-stop() { # pid: ends a process of ours, forcibly if it does not go at once
-    kill "$1" 2>/dev/null || return 0
-    local i
-    for ((i = 0; i < 30; i++)); do
-        kill -0 "$1" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-}
-
-cleanup() {
-    # A key whose window closed under it stays down in the X server, and
-    # would reach every window that comes after this test on the display.
-    [[ -z ${DISPLAY:-} ]] || timeout 5 xdotool keyup alt+F4 Return Escape 2>/dev/null || true
-    [[ -z $app_pid ]] || stop "$app_pid"
-    if [[ -n $holder_fd ]]; then
-        exec {holder_fd}>&-
-    fi
-    [[ -z $holder_pid ]] || stop "$holder_pid"
-    if [[ -n $keymap_changed ]]; then
-        timeout 10 xkbcomp -w 0 "$work/keymap.xkb" "$DISPLAY" >/dev/null 2>&1 || true
-    fi
-    [[ -z $keeper_pid ]] || stop "$keeper_pid"
-    [[ -z $xvfb_pid ]] || stop "$xvfb_pid"
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-# No xdotool call may hang the run, nor fail unsaid.
-xdo() { timeout 10 xdotool "$@" || fail "xdotool $* failed or hung (status $?)"; }
-
-screenshot() { # name
-    [[ -z $shots ]] || timeout 10 import -window root "$shots/e2e-win32-$1.png" 2>/dev/null || true
-}
-
-fail() {
-    local log
-    {
-        echo "FAIL: $*"
-        for log in prefix.log app.log holder.out; do
-            if [[ -s $work/$log ]]; then
-                echo "--- $log ---"
-                cat "$work/$log"
-            fi
-        done
-    } | if [[ -n $shots ]]; then tee "$shots/e2e-win32-failure.log" >&2; else cat >&2; fi
-    screenshot failure
-    exit 1
-}
-
-# Polls a command every 0.1 s until it succeeds, for at most $1 seconds; fails
-# early if the program has gone away.
-wait_for() { # seconds description command...
-    local deadline=$((SECONDS + $1)) what=$2
-    shift 2
-    ((deadline < RUN_LIMIT)) || deadline=$RUN_LIMIT
-    until "$@"; do
-        if [[ -n $app_pid ]] && ! kill -0 "$app_pid" 2>/dev/null; then
-            fail "Koravel.exe exited while waiting for: $what"
-        fi
-        ((SECONDS < deadline)) || fail "timed out waiting for: $what"
-        sleep 0.1
-    done
-}
-
-# Windows are looked up by their exact title among the program's own windows;
-# each top-level Wine window is one X window, Wine's caption and frame included.
-window_of() { # title
-    timeout 10 xdotool search --all --onlyvisible --pid "$app_pid" --name "^$1\$" 2>/dev/null |
-        head -n 1
-}
-shown() { [[ -n $(window_of "$1") ]]; }
-gone() { ! shown "$1"; }
-# An open drop-down list is the program's one visible window without a title.
-list_open() { shown ''; }
-list_closed() { ! list_open; }
-
-# Clicks at a point given in the main window's client coordinates. (No
-# --sync: it waits for ever when the pointer is there already.)
-click_at() { # x y
-    xdo mousemove --window "$main" $(($1 + client_x)) $(($2 + client_y)) click 1
-}
+# With no window manager, Wine gives each new window the keyboard itself. In
+# the Open dialog it goes to the File name box by its label's access key,
+# Alt+N, not by a click: the dialog is Wine's own, and where its box lies in
+# the X window moves with the caption's height, 7 pixels taller in Wine 10
+# than in Wine 8; a click a few pixels too high lands on the box's edge and
+# drops its list instead.
+focus() { [[ $1 != Open ]] || xdo key alt+n; } # title
 
 # ---- what the program said ---------------------------------------------------
 
@@ -153,21 +66,8 @@ expect_box() { # title text
     (($(box_count) == boxes_seen)) || fail "more than one box: $(box_texts | tail -n +"$boxes_seen")"
 }
 
-# Answers the message box with the given title by pressing Return on its OK.
-dismiss() { # title
-    xdo key Return
-    wait_for 10 "the $1 box to close" gone "$1"
-}
-
-# No box at all for a while: Select raises one at once on a code it cannot
-# show or a read error, and the Open dialog on a name it cannot find.
-expect_no_box() { # after what
-    local until=$((SECONDS + 2))
-    while ((SECONDS < until)); do
-        box_logged && fail "a box appeared after $1: \"$(box_texts | tail -n 1)\""
-        sleep 0.1
-    done
-}
+# A box Koravel.exe raised since the last one expected, said in words.
+new_box() { box_logged && echo "a box saying \"$(box_texts | tail -n 1)\""; }
 
 # ---- the preview ---------------------------------------------------------------
 
@@ -213,37 +113,6 @@ expect_preview() { # red|blue|black after-what
 
 # ---- the user's actions --------------------------------------------------------
 
-# Chooses a file in the Open dialog by typing its full Windows path into the
-# File name box. The box is reached by its label's access key, Alt+N, not by a
-# click: the dialog is Wine's own, and where its box lies in the X window moves
-# with the caption's height, 7 pixels taller in Wine 10 than in Wine 8; a click
-# a few pixels too high lands on the box's edge and drops its list instead.
-select_file() { # windows-path screenshot-name
-    click_at 220 146 # Select
-    wait_for 20 "the Open dialog" shown Open
-    xdo key alt+n # File name
-    xdo type --delay 10 "$1"
-    [[ -z ${2:-} ]] || screenshot "$2"
-    xdo key Return
-    wait_for 20 "the Open dialog to close" open_closed "$1"
-    expect_no_box "selecting $1"
-}
-open_closed() { # path typed
-    ! box_logged || fail "a box appeared after selecting $1: \"$(box_texts | tail -n 1)\""
-    gone Open
-}
-
-# Opens a drop-down list with a click and moves its choice with a key pressed
-# $4 times.
-pick_in_list() { # x y Up|Down times
-    click_at "$1" "$2"
-    wait_for 10 "the drop-down list" list_open
-    local i
-    for ((i = 0; i < $4; i++)); do xdo key "$3"; done
-    xdo key Return
-    wait_for 10 "the drop-down list to close" list_closed
-}
-
 # Replaces the path box's text, as a user who types the path does.
 type_path() { # windows-path, or nothing to empty the box
     click_at 96 146
@@ -256,67 +125,13 @@ patch_expecting() { # title text
     expect_box "$1" "$2"
 }
 
-# ---- sample images ---------------------------------------------------------------
-
-FLASH_SIZE=131072
-FACTORY=$((0x1A000))
-MIRROR=$((0x1A0A0))
-
-# 128 KiB of erased flash with a factory block "00" + region + language +
-# broadcast + "Dreamcast  ", a console ID with its sum, and a second copy.
-make_image() { # file region language broadcast
-    head -c "$FLASH_SIZE" /dev/zero | tr '\0' '\377' >"$1"
-    local start
-    for start in "$FACTORY" "$MIRROR"; do
-        printf '00%s%s%sDreamcast  ' "$2" "$3" "$4" |
-            dd of="$1" bs=1 seek="$start" conv=notrunc status=none
-        printf '\x18\xe7\x8c\x13\x02\x5e\xa7\x41' |
-            dd of="$1" bs=1 seek=$((start + 0x56)) conv=notrunc status=none
-    done
-    cp "$1" "$work/orig/$(basename "$1")"
-}
-
-byte_at() { # file offset
-    od -An -c -j "$2" -N 1 "$1" | tr -d ' '
-}
-
-# The file has its original's length and differs from it at exactly the given
-# offsets (hex, ascending).
-expect_changes() { # file offsets...
-    local file=$1 original pos
-    original=$work/orig/$(basename "$1")
-    shift
-    [[ $(stat -c %s "$file") -eq $(stat -c %s "$original") ]] ||
-        fail "$(basename "$file") changed length"
-    local changed want="$*"
-    changed=$(cmp -l "$original" "$file" | while read -r pos _ _; do
-        printf '0x%X ' $((pos - 1))
-    done || true)
-    [[ ${changed% } == "$want" ]] ||
-        fail "$(basename "$file") changed at [${changed% }], expected [$want]"
-}
-
-expect_settings() { # file region language broadcast
-    local copy field offset want got
-    for copy in "$FACTORY" "$MIRROR"; do
-        for field in 2 3 4; do
-            offset=$((copy + field))
-            want=${!field}
-            got=$(byte_at "$1" "$offset")
-            [[ $got == "$want" ]] ||
-                fail "$(basename "$1") at $(printf 0x%X "$offset"): '$got', expected '$want'"
-        done
-    done
-    cp "$1" "$work/orig/$(basename "$1")" # what later steps must leave alone
-}
-
 # Wine's drive Z: is the Unix root.
 windows_path() { # unix path
     local path=${1//\//\\}
     printf 'Z:%s' "$path"
 }
 
-mkdir -p "$work/orig" "$work/home" "$work/images" "$work/dir é x"
+mkdir -p "$work/images" "$work/dir é x"
 # Selected, and a typed path to patch: both in a folder with a space and an é.
 black="$work/dir é x/europe black.bin"
 make_image "$black" Z 3 2 # Europe with the black swirl, French, PAL_M
@@ -329,27 +144,7 @@ make_image "$japan" 0 5 3 # Japan, Italian, PAL_N
 
 # ---- display, keyboard and Wine ----------------------------------------------------
 
-if [[ -z ${DISPLAY:-} ]]; then
-    command -v Xvfb >/dev/null || fail "no DISPLAY and no Xvfb"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-        >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    wait_for 20 "Xvfb to start" test -s "$work/display"
-    DISPLAY=":$(head -n 1 "$work/display")"
-    export DISPLAY
-fi
-# An X server resets itself whenever its last client leaves, and a client
-# that connects in the middle of a reset is turned away: one connection held
-# open for the whole run keeps the server from resetting.
-for _ in 1 2 3 4 5; do
-    xprop -root -spy >/dev/null 2>&1 &
-    keeper_pid=$!
-    sleep 0.3
-    kill -0 "$keeper_pid" 2>/dev/null && timeout 10 xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    stop "$keeper_pid"
-    keeper_pid=""
-done
-[[ -n $keeper_pid ]] || fail "cannot hold a connection to display $DISPLAY"
+start_x 1024x768
 
 # xdotool types a character that no key makes by binding it to a spare key
 # for an instant; Wine reads the keyboard map back too late at times and gets
@@ -371,7 +166,8 @@ if ! grep -q '\<eacute\>' "$work/keymap.xkb"; then
         "$work/keymap.xkb")
     [[ -n $spare ]] || fail "no spare key for é in the keyboard map"
     sed "/^xkb_symbols/a\\    key <$spare> { [ eacute ] };" "$work/keymap.xkb" >"$work/keymap-e.xkb"
-    keymap_changed=1
+    restore_keymap() { timeout 10 xkbcomp -w 0 "$work/keymap.xkb" "$DISPLAY" >/dev/null 2>&1; }
+    at_exit restore_keymap
     timeout 10 xkbcomp -w 0 "$work/keymap-e.xkb" "$DISPLAY" >/dev/null 2>&1 ||
         fail "cannot put é on the key <$spare>"
 fi
@@ -382,17 +178,11 @@ timeout 100 bash "$root/scripts/wine-prefix.sh" </dev/null >"$work/prefix.log" 2
     fail "cannot make the Wine prefix $WINEPREFIX ready"
 
 # Started from an empty folder; the Open dialog may begin there or in the last
-# folder it showed, so each image is found by its typed full path.
+# folder it showed, so each image is found by its typed full path. Each
+# top-level Wine window is one X window, Wine's caption and frame included.
 start_koravel() {
-    (
-        cd "$work/home"
-        WINEDEBUG=-all,trace+msgbox exec wine "$app"
-    ) </dev/null >"$work/app.log" 2>&1 &
-    app_pid=$!
+    start_app env WINEDEBUG=-all,trace+msgbox wine "$app"
     boxes_seen=0
-    wait_for 30 "the main window" shown 'Koravel v0\.3'
-    main=$(window_of 'Koravel v0\.3')
-
     # The client area (250x281) sits inside Wine's frame, below its caption.
     geometry=$(timeout 10 xdotool getwindowgeometry --shell "$main") ||
         fail "cannot read the main window's geometry"
@@ -407,14 +197,7 @@ start_koravel() {
 # Alt+F4 on the focused window ends the program, with status 0.
 close_koravel() {
     xdo key alt+F4
-    local until=$((SECONDS + 10)) status=0
-    while kill -0 "$app_pid" 2>/dev/null; do
-        ((SECONDS < until)) || fail "Koravel.exe did not exit after Alt+F4"
-        sleep 0.1
-    done
-    wait "$app_pid" || status=$?
-    app_pid=""
-    ((status == 0)) || fail "Koravel.exe exited with status $status after Alt+F4"
+    expect_exit Alt+F4
 }
 
 start_koravel
@@ -432,9 +215,9 @@ screenshot selected
 # The lists show Europe and Black swirl now; Up makes them USA and the default
 # swirl, whose picture is red. Had Select left the lists alone (USA, default
 # swirl), the same keys would give Japan, and Patch would write '0'.
-pick_in_list 64 178 Up 1
+pick_in_list 64 178 -1
 expect_preview black "choosing USA with the black swirl"
-pick_in_list 184 178 Up 1
+pick_in_list 184 178 -1
 expect_preview red "choosing the default swirl for USA"
 screenshot lists-changed
 
@@ -458,7 +241,7 @@ for image in "$black" "$target" "$held" "$japan"; do expect_changes "$image"; do
 
 # ---- an image another Windows program only reads -------------------------------------
 
-pick_in_list 64 178 Down 1 # USA -> Europe
+pick_in_list 64 178 1 # USA -> Europe
 expect_preview blue "choosing Europe with the default swirl"
 
 # The holder keeps the file open the way a hex viewer or an emulator does: for
@@ -470,11 +253,16 @@ exec {holder_fd}<>"$work/holder.in"
 (
     cd "$work/home"
     exec wine "$holder" "$(windows_path "$held")" reader
-) <"$work/holder.in" >"$work/holder.out" 2>&1 {holder_fd}>&- &
+) <"$work/holder.in" >"$work/holder.log" 2>&1 {holder_fd}>&- &
 holder_pid=$!
+let_go() {
+    [[ -z $holder_fd ]] || exec {holder_fd}>&-
+    stop "$holder_pid"
+}
+at_exit let_go
 holder_holds() {
     kill -0 "$holder_pid" 2>/dev/null || fail "the share holder exited before holding the file"
-    grep -qx held "$work/holder.out"
+    grep -qx held "$work/holder.log"
 }
 wait_for 30 "the share holder to hold $(basename "$held")" holder_holds
 
