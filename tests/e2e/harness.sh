@@ -18,7 +18,7 @@
 #   client_x/_y  where the main window's client area starts in its X window
 #   click_sync   (--sync), or () where xdotool's --sync would wait for ever
 #   type_delay   milliseconds between typed keys
-# and it may define again focus, click_at, new_box and open_closed, the few
+# and it may define again focus, click_at, new_box and patch_expecting, the few
 # steps that differ on a desktop (Wine, a nested compositor).
 
 SKIP=77
