@@ -50,7 +50,6 @@ hold() { # reader|writer|lock file
     lock) (exec 3<>"$2" && flock -x 3 && exec sleep "$RUN_LIMIT") & ;;
     esac
     holder=$!
-    stoppers+=("$holder")
     sleep 0.3
     kill -0 "$holder" 2>/dev/null || fail "the $1 outside the sandbox could not open $2"
 }
@@ -58,6 +57,8 @@ let_go() {
     stop "$holder"
     holder=""
 }
+holder=""
+at_exit let_go
 
 mkdir -p "$work/images" "$work/granted" "$work/sandbox-home"
 granted="$work/images/granted.bin"    # reached through the bind mount
