@@ -30,9 +30,10 @@ branch=6.8
 arch=x86_64
 # What the manifest's build needs (compiler, CMake, Ninja, Qt's headers) and
 # what the program needs to run (Qt's Wayland and X11 platforms, the portal's
-# theme for the desktop's Open dialog, a font, Mesa); flatpak-builder itself
-# runs appstream-compose (appstream-util), eu-strip (elfutils) and debugedit
-# from the Sdk when it finishes a build.
+# theme for the desktop's Open dialog, a font, Mesa). flatpak-builder 1.2
+# runs appstream-compose (appstream-util) from the Sdk when it finishes a
+# build; elfutils and debugedit are in Flathub's Sdk too, though this
+# flatpak-builder runs eu-strip from the host (Debian's elfutils there).
 packages=(
     qt6-base-dev qt6-wayland qt6-xdgdesktopportal-platformtheme
     fonts-dejavu-core libgl1-mesa-dri
