@@ -18,6 +18,7 @@
 #   client_x/_y  where the main window's client area starts in its X window
 #   click_sync   (--sync), or () where xdotool's --sync would wait for ever
 #   type_delay   milliseconds between typed keys
+#   x_number     the display number a private Xvfb takes (the first free one)
 # and it may define again focus, click_at, new_box and patch_expecting, the few
 # steps that differ on a desktop (Wine, a nested compositor).
 
@@ -33,6 +34,7 @@ app_display=""
 client_x=0 client_y=0
 click_sync=(--sync)
 type_delay=10
+x_number=""
 work="" shots="" shot_prefix="" app_pid="" main="" watchdog=""
 RUN_LIMIT=100 SERVICE_LIMIT=125
 stoppers=()   # pids stopped at the end, the last started first
@@ -208,7 +210,7 @@ start_x() { # [--own] [WIDTHxHEIGHT]
     [[ ${1:-} != --own ]] || { own=1 && shift; }
     if [[ -n $own || -z ${DISPLAY:-} ]]; then
         command -v Xvfb >/dev/null || fail "no DISPLAY and no Xvfb"
-        start_service xvfb Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset \
+        start_service xvfb Xvfb ${x_number:+":$x_number"} -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset \
             3>"$work/display"
         wait_for 20 "Xvfb to start" test -s "$work/display"
         DISPLAY=":$(head -n 1 "$work/display")"
