@@ -14,6 +14,7 @@ linux=(
     xvfb xauth xdotool xclip x11-utils strace libx11-dev
     desktop-file-utils appstream dpkg-dev file lintian
     weston xwayland qt6-wayland imagemagick
+    kwin-wayland kwin-style-breeze mutter
     dbus xdg-desktop-portal xdg-desktop-portal-gtk qt6-xdgdesktopportal-platformtheme
     at-spi2-core python3-gi gir1.2-atspi-2.0
     bubblewrap fuse3 dbus-daemon libglib2.0-bin
