@@ -59,8 +59,9 @@ if [[ -n ${KORAVEL_OWN_NAMESPACES:-} ]]; then
     done
 fi
 
+# Screenshots: wayland-*.png under Weston, kwin-*.png and mutter-*.png.
 name=wayland
-[[ $compositor == weston ]] || name=wayland-$compositor
+[[ $compositor == weston ]] || name=$compositor
 begin_run "$name" 150 "${2:-}"
 private_home
 type_delay=20
