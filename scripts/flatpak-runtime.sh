@@ -45,7 +45,7 @@ packages=(
 recipe=$(
     printf 'debian %s minbase\n' "$codename"
     printf 'refs org.kde.Sdk org.kde.Platform %s/%s\n' "$arch" "$branch"
-    printf 'layout 1: usr as files, etc as files/etc, same tree for both\n'
+    printf 'layout 2: usr as files, etc as files/etc, same tree for both, fixed commit time\n'
     printf 'package %s\n' "${packages[@]}" | LC_ALL=C sort
 )
 
@@ -159,10 +159,13 @@ write_metadata() {
 }
 
 new_repo=$work/repo
+# The same packages give the same tree; with a fixed time and subject they give
+# the same commits too, which apps built on them record in their manifest.json.
+fixed_time=2025-08-09T00:00:00Z # the day Debian 13 came out
 ostree --repo="$new_repo" init --mode=archive-z2
 write_metadata org.kde.Sdk "$tree/metadata"
 commit_started=$SECONDS
-ostree --repo="$new_repo" commit --branch="$sdk_ref" --no-xattrs \
+ostree --repo="$new_repo" commit --branch="$sdk_ref" --no-xattrs --timestamp="$fixed_time" \
     --subject="Debian $codename stand-in for org.kde.Sdk $branch" \
     --add-metadata-string=xa.metadata="$(cat "$tree/metadata")" \
     --tree=dir="$tree" >/dev/null
@@ -170,7 +173,7 @@ ostree --repo="$new_repo" commit --branch="$sdk_ref" --no-xattrs \
 # stored twice.
 mkdir -p "$work/platform"
 write_metadata org.kde.Platform "$work/platform/metadata"
-ostree --repo="$new_repo" commit --branch="$platform_ref" --no-xattrs \
+ostree --repo="$new_repo" commit --branch="$platform_ref" --no-xattrs --timestamp="$fixed_time" \
     --subject="Debian $codename stand-in for org.kde.Platform $branch" \
     --add-metadata-string=xa.metadata="$(cat "$work/platform/metadata")" \
     --tree=ref="$sdk_ref" --tree=dir="$work/platform" >/dev/null
