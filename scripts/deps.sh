@@ -5,6 +5,8 @@
 #   bash scripts/deps.sh windows    the Windows build (mingw-w64) and Wine to test it
 #   bash scripts/deps.sh web        the web page (emscripten), its Node.js suites
 #                                   and Chromium for its browser tests
+#   bash scripts/deps.sh flatpak    building the Flatpak on a stand-in runtime
+#                                   and driving it (with the linux packages)
 set -euo pipefail
 
 linux=(
@@ -31,10 +33,15 @@ web=(
     cmake ninja-build g++ zlib1g-dev googletest
     emscripten chromium
 )
+# flatpak-builder 1.2 strips with the host's eu-strip (elfutils).
+flatpak=(
+    flatpak flatpak-builder ostree debootstrap elfutils
+)
 
 packages=()
 case "${1:-linux}" in
 linux) packages=("${linux[@]}") ;;
+flatpak) packages=("${linux[@]}" "${flatpak[@]}") ;;
 windows) packages=("${windows[@]}") ;;
 web)
     packages=("${web[@]}")
@@ -45,7 +52,7 @@ web)
     fi
     ;;
 *)
-    echo "usage: $0 [linux|windows|web]" >&2
+    echo "usage: $0 [linux|windows|web|flatpak]" >&2
     exit 2
     ;;
 esac
