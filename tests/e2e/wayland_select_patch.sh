@@ -305,9 +305,11 @@ read -r x y w h < <(window_box)
 ((w == 250 && h == 307)) || fail "on Wayland the window is ${w}x$h on screen, expected 250x307"
 echo "on Qt's Wayland platform under $compositor the window is at $x,$y"
 [[ -z $shots ]] || cp "$work/screen.png" "$shots/${shot_prefix}native.png"
+# ... and where it is now: a press on the caption bar lets the compositor move
+# the window.
 kept_its_box() { # after-what
     local w2 h2
-    read -r _ _ w2 h2 < <(window_box)
+    read -r x y w2 h2 < <(window_box)
     ((w2 == 250 && h2 == 307)) || fail "after $1 the window is ${w2}x$h2"
 }
 point $((x + 125)) $((y + 13)) click --repeat 2 --delay 80 1 # caption
