@@ -353,6 +353,24 @@ select_file() { # path [screenshot name]
     expect_no_box "selecting $1"
 }
 
+# Chooses a file in the desktop portal's Open dialog (GTK's, a window of the
+# portal's process) as a person does: Ctrl+L, the full path, a pause for the
+# chooser to complete the name, Return.
+select_in_portal() { # path [screenshot name]
+    click_at 220 146 # Select
+    wait_for 30 "the portal's Open dialog" shown --any Open
+    [[ -z $(window_of Open) ]] || fail "the Open dialog is Qt's, in the program, not the desktop's"
+    sleep 1
+    [[ -z ${2:-} ]] || screenshot "$2"
+    focus --any Open
+    xdo key ctrl+l
+    sleep 0.5
+    xdo type --delay 20 "$1"
+    sleep 1 # the chooser completes the typed name first
+    xdo key Return
+    wait_for 20 "the Open dialog to close" gone --any Open
+}
+
 # Opens a drop-down list with a click and moves its choice by that many rows.
 pick_in_list() { # x y rows (negative: up)
     focus "$main_title"
@@ -403,6 +421,26 @@ message_text() { # title
     sleep 0.6
     selected $((X + WIDTH + 40)) $((Y + HEIGHT + 40))
 }
+
+# A program outside the program's sandbox that has the file open: reading,
+# writing, or with an exclusive lock. It lives until let_go, and no longer than
+# the run.
+holder=""
+hold() { # reader|writer|lock file
+    case $1 in
+    reader) (exec 3<"$2" && exec sleep "$RUN_LIMIT") & ;;
+    writer) (exec 3<>"$2" && exec sleep "$RUN_LIMIT") & ;;
+    lock) (exec 3<>"$2" && flock -x 3 && exec sleep "$RUN_LIMIT") & ;;
+    esac
+    holder=$!
+    sleep 0.3
+    kill -0 "$holder" 2>/dev/null || fail "the $1 outside the sandbox could not open $2"
+}
+let_go() {
+    stop "$holder"
+    holder=""
+}
+at_exit let_go
 
 # ---- images and their bytes --------------------------------------------------------
 

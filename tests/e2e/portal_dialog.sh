@@ -40,18 +40,7 @@ make_image "$image" 0 3 2 # Japan, French, PAL_M
 start_app env -u QT_QPA_PLATFORMTHEME QT_QPA_PLATFORM=xcb "$app"
 sleep 2 # Qt asks the portal for its version once, at start-up
 
-click_at 220 146 # Select
-wait_for 30 "the portal's Open dialog" shown --any Open
-[[ -z $(window_of Open) ]] || fail "the Open dialog is Qt's, in the program, not the desktop's"
-sleep 1
-screenshot dialog
-focus --any Open
-xdo key ctrl+l
-sleep 0.5
-xdo type --delay 20 "$image"
-sleep 1 # the chooser completes the typed name first
-xdo key Return
-wait_for 20 "the Open dialog to close" gone --any Open
+select_in_portal "$image" dialog
 
 # Patch writes the lists back: unchanged only if they show the image's settings.
 patch_expecting Information

@@ -41,25 +41,6 @@ region_bytes() { # file: the region code of both copies
     echo "$(byte_at "$1" $((FACTORY + 2)))$(byte_at "$1" $((MIRROR + 2)))"
 }
 
-# A program outside the sandbox that has the file open: reading, writing, or
-# with an exclusive lock. It lives until stopped, and no longer than the run.
-hold() { # reader|writer|lock file
-    case $1 in
-    reader) (exec 3<"$2" && exec sleep "$RUN_LIMIT") & ;;
-    writer) (exec 3<>"$2" && exec sleep "$RUN_LIMIT") & ;;
-    lock) (exec 3<>"$2" && flock -x 3 && exec sleep "$RUN_LIMIT") & ;;
-    esac
-    holder=$!
-    sleep 0.3
-    kill -0 "$holder" 2>/dev/null || fail "the $1 outside the sandbox could not open $2"
-}
-let_go() {
-    stop "$holder"
-    holder=""
-}
-holder=""
-at_exit let_go
-
 mkdir -p "$work/images" "$work/granted" "$work/sandbox-home"
 granted="$work/images/granted.bin"    # reached through the bind mount
 picked="$work/images/picked dump.bin" # reached through the document portal
