@@ -60,8 +60,9 @@ in_root_pids() {
     done
     return 0
 }
-mounts_in_root() {
-    findmnt -rn -o TARGET | grep -F "$root/" | sort -r || true
+mounts_in_root() { # the deepest first, the root's own last
+    findmnt -rn -o TARGET | awk -v root="$root" '$0 == root || index($0, root "/") == 1' |
+        sort -r || true
 }
 cleanup() {
     local rc=$? signal pids target
@@ -118,6 +119,11 @@ debootstrap --variant=minbase "$codename" "$root" "$(mirror)" >"$root.debootstra
 }
 rm -f "$root.debootstrap.log"
 
+# The root is a mount point of its own, as / is on a running system: without
+# that, bubblewrap and unshare cannot make mount namespaces inside it (the
+# sandbox's check and the nested desktops' checks).
+mount --bind "$root" "$root"
+mount --make-private "$root"
 # Builds, Xvfb, Wine and Chromium need these; the host's mounts below /dev
 # and /sys are made slaves, so that taking them down leaves the host's alone.
 mount -t proc proc "$root/proc"
