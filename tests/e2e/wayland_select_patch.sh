@@ -103,7 +103,7 @@ INI
 start_kwin() {
     # KWin draws no frame around X11 windows without its Breeze plugin
     # (org.kde.kdecoration2 up to KWin 6.2, org.kde.kdecoration3 from 6.3).
-    compgen -G "/usr/lib/*/qt*/plugins/org.kde.kdecoration*/breezedecoration.so" >/dev/null ||
+    compgen -G "/usr/lib/*/qt*/plugins/org.kde.kdecoration[0-9]/*breeze*.so" >/dev/null ||
         skip "KWin not tested: its frame, kwin-style-breeze, is not installed"
     # kwin_wayland carries a file capability that some machines refuse to
     # grant ("Operation not permitted"): a plain copy has none.
