@@ -24,6 +24,25 @@ QByteArray PreferredPlatform(const std::function<QByteArray(const char*)>& varia
     return {};
 }
 
+namespace {
+
+bool DesktopIs(const std::function<QByteArray(const char*)>& variable, const char* name) {
+    for (const QByteArray& desktop : variable("XDG_CURRENT_DESKTOP").split(':')) {
+        if (desktop.compare(name, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool CompositorFramesWindows(const std::function<QByteArray(const char*)>& variable) {
+    // Plasma's KWin draws the frames of Wayland windows that leave it to the
+    // compositor; GNOME's Mutter and Weston draw none.
+    return DesktopIs(variable, "KDE");
+}
+
 QByteArray PreferredPlatformTheme(const std::function<QByteArray(const char*)>& variable,
                                   bool themeArgument) {
     if (themeArgument || !variable("QT_QPA_PLATFORMTHEME").isEmpty()) {
@@ -33,12 +52,7 @@ QByteArray PreferredPlatformTheme(const std::function<QByteArray(const char*)>& 
     // theme asks for it and leaves everything else to the theme Qt would
     // have taken. Where the theme is not installed, Qt takes its usual one.
     // KDE's dialog comes with Plasma's own theme, which Qt takes by itself.
-    for (const QByteArray& desktop : variable("XDG_CURRENT_DESKTOP").split(':')) {
-        if (desktop.compare("GNOME", Qt::CaseInsensitive) == 0) {
-            return QByteArrayLiteral("xdgdesktopportal");
-        }
-    }
-    return {};
+    return DesktopIs(variable, "GNOME") ? QByteArrayLiteral("xdgdesktopportal") : QByteArray();
 }
 
 namespace {

@@ -17,6 +17,13 @@ QByteArray PreferredPlatform(const std::function<QByteArray(const char*)>& varia
 QByteArray PreferredPlatformTheme(const std::function<QByteArray(const char*)>& variable,
                                   bool themeArgument);
 
+// Whether, on Qt's Wayland platform, the desktop's compositor frames the
+// window itself (server-side decorations, as KDE's KWin does): its frame then
+// offers what the window allows, with no maximize for a window of one size.
+// Elsewhere Qt would draw a frame that offers maximize whatever the window
+// asks, so the window draws its own caption bar instead.
+bool CompositorFramesWindows(const std::function<QByteArray(const char*)>& variable);
+
 // Applies both choices to this process, before QApplication exists.
 void ChooseDesktopPlatform(int argc, char* argv[]);
 

@@ -3,6 +3,7 @@
 #include "settings/CodeTables.h"
 #include "ui/ControlTexts.h"
 #include "ui/FormHandlers.h"
+#include "ui/qt/DesktopPlatform.h"
 #include "ui/qt/OwnTitleBar.h"
 #include "ui/qt/ScreenReaderNames.h"
 #include "ui/qt/SwirlPictures.h"
@@ -97,7 +98,8 @@ frmMain::frmMain(QWidget* parent)
         picture->setVisible(false);
     }
 
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    if (QGuiApplication::platformName() == QLatin1String("wayland") &&
+        !CompositorFramesWindows([](const char* name) { return qgetenv(name); })) {
         UseOwnTitleBar();
     }
 

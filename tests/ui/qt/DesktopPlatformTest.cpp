@@ -57,5 +57,17 @@ TEST(DesktopPlatform, GnomeOpensItsOwnDialogThroughThePortal) {
     EXPECT_EQ(Theme({{"XDG_CURRENT_DESKTOP", "GNOME"}}, /*themeArgument=*/true), "");
 }
 
+TEST(DesktopPlatform, OnlyPlasmasCompositorFramesTheWindowOnWayland) {
+    const auto frames = [](const char* desktop) {
+        return CompositorFramesWindows([&](const char* name) {
+            return std::string(name) == "XDG_CURRENT_DESKTOP" ? QByteArray(desktop) : QByteArray();
+        });
+    };
+    EXPECT_TRUE(frames("KDE"));
+    EXPECT_FALSE(frames("GNOME"));
+    EXPECT_FALSE(frames("ubuntu:GNOME"));
+    EXPECT_FALSE(frames(""));
+}
+
 } // namespace
 } // namespace koravel
