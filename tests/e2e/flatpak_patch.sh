@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# `flatpak run io.github.koravel.Koravel` driven as a person drives it on an
+# X11 desktop: the unchanged manifest built with flatpak-builder on the
+# stand-in KDE runtime (scripts/flatpak-runtime.sh) and installed into an
+# installation of the run's own, then run on a private Xvfb with a private
+# session bus, where xdg-desktop-portal with GTK's backend shows the Open
+# dialog and the document portal hands the picked file over:
+#   - a file in a folder the app may not see is picked in the portal's
+#     chooser (Ctrl+L, its path, Return); the app gets it under
+#     /run/user/UID/doc; a list change patched there writes exactly the bytes
+#     chosen, and the message says Koravel could not check for other programs;
+#   - the folder granted with `flatpak override --filesystem`, the file picked
+#     there reaches the app under its own path: a program outside the sandbox
+#     holding it stops Patch, the bytes stay; once it lets go, Patch writes.
+#
+#   flatpak_patch.sh SOURCE_DIR [folder for screenshots]
+#
+# The whole run has a mount namespace of its own, with a tmpfs on /run/user,
+# so that the portal and the app use /run/user/UID as on a desktop without
+# touching the machine's. Needs root, flatpak, flatpak-builder, the portals
+# and the stand-in runtime cached by packaging.flatpak_build; exits 77 with
+# the reason without them.
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=harness.sh
+source "$(dirname "$(realpath "$0")")/harness.sh"
+
+source_dir=$(realpath "${1:?usage: flatpak_patch.sh SOURCE_DIR [screenshot folder]}")
+shots_dir=${2:+$(realpath -m "$2")}
+APP_ID=io.github.koravel.Koravel
+manifest=$source_dir/packaging/flatpak/$APP_ID.json
+runtime_repo=${KORAVEL_FLATPAK_RUNTIME_DIR:-/var/tmp/koravel-flatpak-runtime}/repo
+
+[[ $(id -u) -eq 0 ]] || skip "flatpak-builder's sandbox and the private mounts are run as root here"
+need flatpak flatpak-builder unshare Xvfb xdotool xprop xclip dbus-daemon cmp od
+for service in xdg-desktop-portal xdg-desktop-portal-gtk xdg-document-portal; do
+    [[ -x /usr/libexec/$service ]] || skip "/usr/libexec/$service is not installed"
+done
+[[ -c /dev/fuse ]] || skip "no /dev/fuse: the document portal needs FUSE"
+[[ -d $runtime_repo ]] ||
+    skip "no stand-in runtime in $runtime_repo: packaging.flatpak_build (scripts/flatpak-runtime.sh) makes it"
+
+if [[ -z ${KORAVEL_OWN_MOUNTS:-} ]]; then
+    why=$(timeout 10 unshare --mount true 2>&1) || skip "cannot make a mount namespace here: $why"
+    KORAVEL_OWN_MOUNTS=1 exec unshare --mount --propagation private bash "$0" "$source_dir" "$shots_dir"
+fi
+mount -t tmpfs -o mode=755 tmpfs /run/user || fail "cannot mount a tmpfs on /run/user"
+
+begin_run flatpak 900 "$shots_dir"
+private_home
+unmount_runtime() { unmount_under /run/user; }
+at_exit unmount_runtime
+runtime=/run/user/$(id -u)
+mkdir -m 700 "$runtime"
+export XDG_RUNTIME_DIR=$runtime FLATPAK_USER_DIR=$work/flatpak
+app_class=Koravel # the window's pid is one inside the sandbox
+
+# ---- the app, built and installed ---------------------------------------------
+
+# A long command whose output goes to NAME.txt (fail shows the *.log files
+# whole), the end of which is shown if it fails.
+quiet() { # name seconds command...
+    local name=$1 limit=$2 status=0
+    shift 2
+    timeout "$limit" nice "$@" >"$work/$name.txt" 2>&1 || status=$?
+    ((status == 0)) || {
+        tail -n 30 "$work/$name.txt" >&2
+        fail "$* (status $status)"
+    }
+}
+started=$SECONDS
+flatpak remote-add --user --no-gpg-verify stand-in "$runtime_repo"
+quiet install-sdk 300 flatpak install --user -y --noninteractive stand-in org.kde.Sdk//6.8 org.kde.Platform//6.8
+quiet build 700 flatpak-builder --user --install --disable-rofiles-fuse --force-clean \
+    --state-dir="$work/state" "$work/build" "$manifest"
+flatpak info --user "$APP_ID" >/dev/null || fail "flatpak-builder did not install $APP_ID"
+echo "built and installed $APP_ID in $((SECONDS - started)) s"
+
+# ---- the desktop ----------------------------------------------------------------
+
+mkdir -p "$HOME/.config/xdg-desktop-portal"
+printf '[preferred]\ndefault=gtk\n' >"$HOME/.config/xdg-desktop-portal/portals.conf"
+export XDG_CURRENT_DESKTOP=GNOME GTK_USE_PORTAL=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME
+start_x --own 1400x1050
+start_bus
+
+run_app() {
+    start_app flatpak run "$APP_ID"
+    sleep 2 # Qt asks the portal for its version once, at start-up
+}
+# Ends the app as flatpak ends it (killing `flatpak run` would leave the
+# sandbox running); no instance may be left for flatpak to list.
+kill_sandbox() { timeout 10 flatpak kill "$APP_ID" 2>/dev/null; }
+at_exit kill_sandbox
+end_app() {
+    kill_sandbox || fail "flatpak kill $APP_ID failed"
+    stop_app
+    await 10 "the sandbox to end" test -z "$(flatpak ps --columns=application 2>/dev/null)" ||
+        fail "the sandbox outlived flatpak kill: $(flatpak ps 2>&1)"
+}
+
+UNSEEN="Your flash file was patched successfully.*Koravel could not check whether another program has it open: the file is reached through a FUSE file system*"
+HELD="Cannot patch the flash file because it's opened in another program."
+PATCHED="Your flash file was patched successfully."
+settings_at=(0x1A002 0x1A0A2) # the region code of both copies
+
+# ---- picked through the document portal ----------------------------------------
+
+mkdir -p "$work/images" "$work/granted"
+picked="$work/images/picked dump.bin"
+make_image "$picked" 1 1 0 # USA, English, NTSC
+run_app
+screenshot window
+select_in_portal "$picked" chooser
+pick_in_list 64 178 1 # region: USA -> Europe
+patch_expecting Information portal-patched "$UNSEEN"
+dismiss Information
+expect_changes "$picked" "${settings_at[@]}"
+expect_settings "$picked" 2 1 0
+documents=$(find "$runtime/doc" -mindepth 2 -maxdepth 2 -name "$(basename "$picked")" | wc -l)
+((documents == 1)) || fail "the portal holds $documents documents named $(basename "$picked"), not 1"
+end_app
+
+# ---- a folder granted to the app ------------------------------------------------
+
+granted="$work/granted/granted.bin"
+make_image "$granted" 0 3 2 # Japan, French, PAL_M
+flatpak override --user --filesystem="$work/granted" "$APP_ID"
+flatpak override --user --show "$APP_ID" | grep -qxF "filesystems=$work/granted;" ||
+    fail "the override does not grant $work/granted: $(flatpak override --user --show "$APP_ID")"
+run_app
+select_in_portal "$granted"
+pick_in_list 64 178 1 # region: Japan -> USA
+hold reader "$granted"
+patch_expecting Error held "$HELD"
+dismiss Error
+cmp -s "$granted" "$(original_of "$granted")" || fail "Patch changed the image while a program outside held it"
+let_go
+patch_expecting Information granted-patched "$PATCHED"
+dismiss Information
+expect_changes "$granted" "${settings_at[@]}"
+expect_settings "$granted" 1 3 2
+# Handed over under its own path: the portal made no document of it.
+[[ -z $(find "$runtime/doc" -mindepth 2 -maxdepth 2 -name granted.bin) ]] ||
+    fail "the file in the granted folder was handed over through the document portal"
+end_app
+echo "PASS: flatpak run: picked in the portal's chooser, patched through the document portal;" \
+    "in the granted folder a holder outside stopped Patch, then Patch wrote ($SECONDS s)"
