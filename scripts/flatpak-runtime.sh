@@ -18,6 +18,8 @@
 # uses here.
 # shellcheck disable=SC2317 # the cleanup function runs from the traps
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=mounts.sh
+source "$(dirname "$0")/mounts.sh"
 
 out=${1:-${KORAVEL_FLATPAK_RUNTIME_DIR:-/var/tmp/koravel-flatpak-runtime}}
 
@@ -97,22 +99,10 @@ chmod 755 "$work"
 # debootstrap mounts /proc and /sys in the root while it installs and may
 # leave them behind when it fails: unmount whatever is there, deepest first,
 # before removing anything, so that rm never walks into the host's /sys.
-mounts_in_work() {
-    findmnt -rn -o TARGET | grep -F "$work/" | sort -r || true
-}
 cleanup() {
-    local rc=$? target
+    local rc=$?
     trap - EXIT INT TERM
-    while read -r target; do
-        [[ -n $target ]] || continue
-        umount "$target" 2>/dev/null || umount -l "$target" 2>/dev/null || true
-    done < <(mounts_in_work)
-    if [[ -n $(mounts_in_work) ]]; then
-        echo "flatpak-runtime: still mounted, $work left in place:" >&2
-        mounts_in_work >&2
-        exit 1
-    fi
-    rm -rf --one-file-system "$work"
+    unmount_and_remove "$work" flatpak-runtime || exit 1
     exit "$rc"
 }
 trap cleanup EXIT

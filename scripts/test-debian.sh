@@ -13,6 +13,8 @@
 # shellcheck disable=SC2317 # the cleanup functions run from the traps
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=mounts.sh
+source "$top/scripts/mounts.sh"
 
 release=${1:-13}
 shift || true
@@ -60,12 +62,8 @@ in_root_pids() {
     done
     return 0
 }
-mounts_in_root() { # the deepest first, the root's own last
-    findmnt -rn -o TARGET | awk -v root="$root" '$0 == root || index($0, root "/") == 1' |
-        sort -r || true
-}
 cleanup() {
-    local rc=$? signal pids target
+    local rc=$? signal pids
     trap - EXIT INT TERM
     [[ -z $run_pid ]] || kill -TERM "$run_pid" 2>/dev/null || true
     for signal in TERM TERM KILL; do
@@ -75,16 +73,7 @@ cleanup() {
         kill -"$signal" $pids 2>/dev/null || true
         sleep 2
     done
-    while read -r target; do
-        [[ -n $target ]] || continue
-        umount "$target" 2>/dev/null || umount -l "$target" 2>/dev/null || true
-    done < <(mounts_in_root)
-    if [[ -n $(mounts_in_root) ]]; then
-        echo "test-debian: still mounted, $root left in place:" >&2
-        mounts_in_root >&2
-        exit 1
-    fi
-    rm -rf --one-file-system "$root"
+    unmount_and_remove "$root" test-debian || exit 1
     echo "test-debian: removed $root"
     exit "$rc"
 }
