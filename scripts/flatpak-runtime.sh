@@ -18,8 +18,8 @@
 # uses here.
 # shellcheck disable=SC2317 # the cleanup function runs from the traps
 set -euo pipefail
-# shellcheck source-path=SCRIPTDIR source=mounts.sh
-source "$(dirname "$0")/mounts.sh"
+# shellcheck source-path=SCRIPTDIR source=debian-root.sh
+source "$(dirname "$0")/debian-root.sh"
 
 out=${1:-${KORAVEL_FLATPAK_RUNTIME_DIR:-/var/tmp/koravel-flatpak-runtime}}
 
@@ -80,16 +80,6 @@ for tool in debootstrap ostree flatpak; do
         exit 1
     }
 done
-
-# The mirror apt already uses here: the first Debian archive it names.
-mirror() {
-    local uri
-    uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        grep -v security | head -n 1)
-    [[ -n $uri ]] || uri=$(sed -n 's/^deb \(\[[^]]*\] \)\?\([^ ]*\) .*/\2/p' \
-        /etc/apt/sources.list 2>/dev/null | grep -v security | head -n 1)
-    echo "${uri:-http://deb.debian.org/debian}"
-}
 
 work=$(mktemp -d "$out/work-XXXXXX")
 root=$work/root

@@ -13,8 +13,8 @@
 # shellcheck disable=SC2317 # the cleanup functions run from the traps
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source-path=SCRIPTDIR source=mounts.sh
-source "$top/scripts/mounts.sh"
+# shellcheck source-path=SCRIPTDIR source=debian-root.sh
+source "$top/scripts/debian-root.sh"
 
 release=${1:-13}
 shift || true
@@ -30,16 +30,6 @@ esac
 if [[ $(id -u) -ne 0 ]]; then
     exec sudo --preserve-env=KORAVEL_ROOTS_DIR bash "$0" "$release" "$@"
 fi
-
-# The mirror apt already uses here: the first Debian archive it names.
-mirror() {
-    local uri
-    uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
-        grep -v security | head -n 1)
-    [[ -n $uri ]] || uri=$(sed -n 's/^deb \(\[[^]]*\] \)\?\([^ ]*\) .*/\2/p' \
-        /etc/apt/sources.list 2>/dev/null | grep -v security | head -n 1)
-    echo "${uri:-http://deb.debian.org/debian}"
-}
 
 command -v debootstrap >/dev/null || {
     apt-get update

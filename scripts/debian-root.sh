@@ -1,6 +1,17 @@
 # shellcheck shell=bash
-# Sourced by the scripts that make a root or a scratch folder that something
-# is mounted in (proc, sys, dev, a root bound onto itself).
+# Sourced by the scripts that make a Debian root with debootstrap: where its
+# packages come from, and taking down what was mounted in it (proc, sys, dev,
+# the root bound onto itself) before it is removed.
+
+# The mirror apt already uses here: the first Debian archive it names.
+mirror() {
+    local uri
+    uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        grep -v security | head -n 1)
+    [[ -n $uri ]] || uri=$(sed -n 's/^deb \(\[[^]]*\] \)\?\([^ ]*\) .*/\2/p' \
+        /etc/apt/sources.list 2>/dev/null | grep -v security | head -n 1)
+    echo "${uri:-http://deb.debian.org/debian}"
+}
 
 mounts_under() { # folder: the mounts at and below it, the deepest first
     findmnt -rn -o TARGET | awk -v top="$1" '$0 == top || index($0, top "/") == 1' | sort -r || true
