@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the package tests: builds the .deb from a build tree and checks an
 # installed file tree against what a Linux desktop looks for.
 
@@ -7,6 +8,21 @@ ICON_SIZES=(16 24 32 48 64 128 256)
 fail() {
     echo "FAIL: $*" >&2
     exit 1
+}
+
+# A private Xvfb for a program to start on: its pid in xvfb_pid, its number in
+# $DISPLAY; its files go to the given folder.
+start_xvfb() { # folder
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+    # shellcheck disable=SC2034 # the caller stops it
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [[ -s $1/display ]] && break
+        sleep 0.1
+    done
+    [[ -s $1/display ]] || fail "Xvfb did not start: $(cat "$1/xvfb.log")"
+    DISPLAY=:$(head -n 1 "$1/display")
+    export DISPLAY
 }
 
 # Every file the package installs, absolute, sorted.

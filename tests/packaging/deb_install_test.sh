@@ -4,6 +4,7 @@
 # files are gone. Needs root and apt; exits 77 (skipped) without them.
 # Usage: deb_install_test.sh BUILD_DIR|DEB WINDOW_TITLE
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=common.sh
 source "$(dirname "$0")/common.sh"
 build=$1
 title=$2
@@ -65,15 +66,7 @@ missing=$(LC_ALL=C comm -23 <(expected_files) <(dpkg -L koravel | LC_ALL=C sort)
 check_tree /
 
 if [[ -z ${DISPLAY:-} ]]; then
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [[ -s $work/display ]] && break
-        sleep 0.1
-    done
-    [[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-    DISPLAY=:$(head -n 1 "$work/display")
-    export DISPLAY
+    start_xvfb "$work"
 fi
 
 # The test run may ask Qt for its offscreen platform; this must be a real X window.

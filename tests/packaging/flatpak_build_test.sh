@@ -202,15 +202,7 @@ echo "installed from the bundle: files checked"
 
 # Started on an X display of its own; the sandbox reaches it through the X11
 # socket the manifest allows where there is no Wayland.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-DISPLAY=:$(head -n 1 "$work/display")
-export DISPLAY
+start_xvfb "$work"
 timeout 120 flatpak run --user "$APP_ID" >"$work/run.log" 2>&1 &
 app_pid=$!
 # The sandbox has its own process numbers: the window is found by its name.
