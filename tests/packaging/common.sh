@@ -10,6 +10,27 @@ fail() {
     exit 1
 }
 
+# Waits until the process shows a window whose title matches the pattern;
+# fails, with the process's log, when it ends first or no window shows within
+# the given seconds. Prints the window.
+await_window() { # pid log seconds pattern what [options of xdotool search]
+    local pid=$1 log=$2 deadline=$((SECONDS + $3)) pattern=$4 what=$5 wid
+    shift 5
+    until wid=$(xdotool search --all "$@" --name "$pattern" 2>/dev/null | head -n 1) &&
+        [[ -n $wid ]]; do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            cat "$log" >&2
+            fail "$what ended before its window showed"
+        fi
+        if ((SECONDS >= deadline)); then
+            cat "$log" >&2
+            fail "no window named '$pattern' within $3 s of $what"
+        fi
+        sleep 0.2
+    done
+    echo "$wid"
+}
+
 # A private Xvfb for a program to start on: its pid in xvfb_pid, its number in
 # $DISPLAY; its files go to the given folder.
 start_xvfb() { # folder

@@ -73,19 +73,7 @@ fi
 QT_QPA_PLATFORM=xcb /usr/bin/koravel >"$work/koravel.log" 2>&1 &
 app_pid=$!
 pattern="^${title//./\\.}\$"
-deadline=$((SECONDS + 15))
-until wid=$(xdotool search --all --pid "$app_pid" --name "$pattern" 2>/dev/null | head -n 1) &&
-    [[ -n $wid ]]; do
-    if ! kill -0 "$app_pid" 2>/dev/null; then
-        cat "$work/koravel.log" >&2
-        fail "/usr/bin/koravel exited before showing its window"
-    fi
-    if ((SECONDS >= deadline)); then
-        cat "$work/koravel.log" >&2
-        fail "no window named '$title' within 15 s"
-    fi
-    sleep 0.2
-done
+wid=$(await_window "$app_pid" "$work/koravel.log" 15 "$pattern" /usr/bin/koravel --pid "$app_pid")
 echo "window $wid: $title"
 
 # Docks match a window to its desktop entry through this class.

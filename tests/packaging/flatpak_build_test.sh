@@ -207,18 +207,7 @@ timeout 120 flatpak run --user "$APP_ID" >"$work/run.log" 2>&1 &
 app_pid=$!
 # The sandbox has its own process numbers: the window is found by its name.
 pattern="^${title//./\\.}\$"
-deadline=$((SECONDS + 30))
-until wid=$(xdotool search --all --name "$pattern" 2>/dev/null | head -n 1) && [[ -n $wid ]]; do
-    if ! kill -0 "$app_pid" 2>/dev/null; then
-        cat "$work/run.log" >&2
-        fail "flatpak run ended before the window showed"
-    fi
-    if ((SECONDS >= deadline)); then
-        cat "$work/run.log" >&2
-        fail "no window named '$title' within 30 s of flatpak run"
-    fi
-    sleep 0.2
-done
+wid=$(await_window "$app_pid" "$work/run.log" 30 "$pattern" "flatpak run")
 class=$(xprop -id "$wid" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
 wmclass=$(desktop_key "$(flatpak info --user --show-location "$APP_ID")/files/share/applications/$APP_ID.desktop" StartupWMClass)
 [[ $class == "$wmclass" ]] || fail "window class '$class', desktop entry StartupWMClass '$wmclass'"
