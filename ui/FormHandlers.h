@@ -30,6 +30,8 @@ class FormHandlers {
     void cboPatch1_Click();
     void cboPatch4_Click();
     void cmdFlash_Click(); // Select
+    // One local file dropped on the window: what Select does with a picked file.
+    void Form_OLEDragDrop(const std::string& path);
     void cmdPatch_Click(); // Patch
 
     // The filter text Select gives the open dialog: NUL-separated description
@@ -37,6 +39,7 @@ class FormHandlers {
     static std::string SelectFilter();
 
   private:
+    void ShowFlashFile(const std::string& path);
     void ShowDecodedSettings(const SettingsBlock& block);
     void ShowOrWarn(ListBox list, const std::optional<std::string>& text, SettingsField field,
                     std::uint8_t code);

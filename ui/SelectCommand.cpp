@@ -17,8 +17,7 @@ std::string FormHandlers::SelectFilter() {
     return filter;
 }
 
-// Select: pick an image and show the settings of its primary copy. The image is
-// opened for reading only, so Select can never change it.
+// Select: pick an image and show the settings of its primary copy.
 void FormHandlers::cmdFlash_Click() {
     const std::uint32_t flags = OFN_FILEMUSTEXIST;
 
@@ -26,6 +25,20 @@ void FormHandlers::cmdFlash_Click() {
     if (path.empty()) {
         return;
     }
+    ShowFlashFile(path);
+}
+
+// A file dropped on the window is taken exactly as Select takes a picked one. The
+// window offers a drop only for one file, so an empty path is nothing dropped.
+void FormHandlers::Form_OLEDragDrop(const std::string& path) {
+    if (!path.empty()) {
+        ShowFlashFile(path);
+    }
+}
+
+// Shows the path and the settings of the image's primary copy. The image is
+// opened for reading only, so showing it can never change it.
+void FormHandlers::ShowFlashFile(const std::string& path) {
     view_.SetFlashText(path);
 
     SettingsBlock block;

@@ -23,6 +23,7 @@
 # steps that differ on a desktop (Wine, a nested compositor).
 
 SKIP=77
+e2e_dir=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
 FLASH_SIZE=131072
 FACTORY=$((0x1A000))
 MIRROR=$((0x1A0A0))
@@ -422,6 +423,39 @@ message_text() { # title
     xdo mousemove $((X + WIDTH - 25)) "$y" click 1
     sleep 0.6
     selected $((X + WIDTH + 40)) $((Y + HEIGHT + 40))
+}
+
+# ---- dragging from a file manager ----------------------------------------------
+
+# Drags what a file manager offers (local files as URIs, or a piece of text)
+# from a small window at the screen's top left to a point on the screen, as a
+# person does with the mouse, and drops it there. Sets $dropped to what the
+# target answered: "dropped: copy" (or another action) or "not dropped...".
+dropped=""
+drag_to_screen() { # x y uris FILE... | x y text TEXT
+    local x=$1 y=$2 source step
+    shift 2
+    : >"$work/drag.log"
+    /usr/bin/python3 "$e2e_dir/drag_source.py" "$@" </dev/null >"$work/drag.log" 2>&1 &
+    source=$!
+    wait_for 10 "the drag source" grep -q '^ready' "$work/drag.log"
+    sleep 0.3
+    # GTK starts a drag only after the pointer moved a few pixels pressed, and
+    # a target sees it only on motion inside it: move there in steps.
+    xdo mousemove --sync 60 30 mousedown 1 sleep 0.2
+    for step in 1 2 3 4 5 6 7 8; do
+        xdo mousemove $((60 + (x - 60) * step / 8)) $((30 + (y - 30) * step / 8)) sleep 0.1
+    done
+    xdo mousemove $((x + 1)) "$y" sleep 0.3 mousemove "$x" "$y" sleep 0.5 mouseup 1
+    wait_for 10 "the drag to end" grep -q 'dropped' "$work/drag.log"
+    dropped=$(grep -m 1 'dropped' "$work/drag.log")
+    stop "$source"
+}
+# ... to a point of the main window's client area.
+drag_onto() { # x y uris FILE... | x y text TEXT
+    local X Y
+    eval "$(xdo getwindowgeometry --shell "$main" | grep -E '^(X|Y)=[0-9]+$')"
+    drag_to_screen $((X + client_x + $1)) $((Y + client_y + $2)) "${@:3}"
 }
 
 # A program outside the program's sandbox that has the file open: reading,

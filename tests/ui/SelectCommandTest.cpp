@@ -126,8 +126,8 @@ TEST_F(SelectCommand, LeavesTheImageAndItsTimesUntouched) {
     namespace fs = std::filesystem;
     TempFile file(MakeFlashImage('Y', '3', '2'));
     // A read-only image can still be shown.
-    fs::permissions(file.Path(), fs::perms::owner_write | fs::perms::group_write |
-                                     fs::perms::others_write,
+    fs::permissions(file.Path(),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     const auto before = fs::last_write_time(file.Path());
     const Bytes bytes = file.Read();
@@ -159,6 +159,26 @@ TEST_F(SelectCommand, AnImageThatCannotBeOpenedOrReadIsReportedAndClosed) {
     EXPECT_NE(messages.shown[0].prompt.find("57 - Device I/O error"), std::string::npos);
     EXPECT_EQ(view.ListText(ListBox::cboPatch1), "USA");
     EXPECT_TRUE(NumberOneIsFree(file.PathText()));
+}
+
+TEST_F(SelectCommand, ADroppedFileIsTakenAsAPickedOneWithoutTheDialog) {
+    TempFile europe(MakeFlashImage('2', '3', '3'));
+    handlers.Form_OLEDragDrop(europe.PathText());
+    EXPECT_TRUE(dialog.titles.empty());
+    EXPECT_EQ(view.flash, europe.PathText());
+    EXPECT_EQ(view.ListText(ListBox::cboPatch1), "Europe");
+    EXPECT_EQ(view.VisiblePicture(), PictureBox::picPatchBlue);
+    EXPECT_TRUE(NumberOneIsFree(europe.PathText()));
+
+    const std::string gone = testing::Utf8(europe.Folder() / "moved-during-the-drag.bin");
+    handlers.Form_OLEDragDrop(gone);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].prompt.rfind("Cannot read the flash file.", 0), 0u);
+    EXPECT_EQ(view.flash, gone);
+
+    handlers.Form_OLEDragDrop("");
+    EXPECT_EQ(view.flash, gone);
+    EXPECT_EQ(messages.shown.size(), 1u);
 }
 
 TEST_F(SelectCommand, ADialogErrorIsReportedOnceAndChangesNothing) {
