@@ -4,11 +4,14 @@
 #include "ui/ControlTexts.h"
 #include "ui/FormHandlers.h"
 #include "ui/qt/DesktopPlatform.h"
+#include "ui/qt/DroppedFile.h"
 #include "ui/qt/OwnTitleBar.h"
 #include "ui/qt/ScreenReaderNames.h"
 #include "ui/qt/SwirlPictures.h"
 
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,6 +94,10 @@ frmMain::frmMain(QWidget* parent)
     txtFlash->setObjectName(QStringLiteral("txtFlash"));
     Describe(txtFlash, txtFlashText);
     txtFlash->setGeometry(8, 136, 185, 21);
+    // A drop anywhere on the window, the path box too, is the window's: the
+    // box would otherwise type a dragged file's address or text into itself.
+    txtFlash->setAcceptDrops(false);
+    setAcceptDrops(true);
     picPatchBlack = MakePicture(this, "picPatchBlack", picPatchBlackText);
     picPatchRed = MakePicture(this, "picPatchRed", picPatchRedText);
     picPatchBlue = MakePicture(this, "picPatchBlue", picPatchBlueText);
@@ -179,6 +186,39 @@ void frmMain::moveEvent(QMoveEvent* event) {
     }
 }
 
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    AnswerDrag(event);
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* event) {
+    AnswerDrag(event);
+}
+
+// Only what can be taken is offered, the same wherever the pointer is on the
+// window: the pointer shows whether it can be dropped.
+void frmMain::AnswerDrag(QDragMoveEvent* event) {
+    if (handlers_ != nullptr && !DroppableFile(*event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppableFile(*event->mimeData());
+    if (handlers_ == nullptr || path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Select's messages are modal: they are shown after the drag has ended, so
+    // that the file manager that started it is not left waiting meanwhile.
+    const std::string picked = path.toStdString();
+    QTimer::singleShot(0, this, [this, picked] { handlers_->Form_OLEDragDrop(picked); });
+}
+
 void frmMain::UsePicturesForScreen() {
     // Hidden pictures get the drawing for their screen when they are shown.
     for (PictureBox which :
@@ -207,6 +247,7 @@ void frmMain::UseIconForScreen() {
 }
 
 void frmMain::Connect(FormHandlers& handlers) {
+    handlers_ = &handlers;
     // `activated` is a user's pick (mouse, keys or wheel), also of the same item;
     // selections made from code raise nothing.
     connect(cboPatch1, &QComboBox::activated, this, [&handlers] { handlers.cboPatch1_Click(); });

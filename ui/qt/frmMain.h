@@ -41,15 +41,21 @@ class frmMain : public QWidget, public FormView {
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    // One local file dropped on the window is taken as Select takes a picked one.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     // The drawings and the window icon that suit the window's screen.
     void UsePicturesForScreen();
     void UseDrawingForScreen(PictureBox which);
     void UseIconForScreen();
+    void AnswerDrag(QDragMoveEvent* event);
     // On Qt's Wayland platform: no frame of Qt's, a caption bar of our own.
     void UseOwnTitleBar();
 
+    FormHandlers* handlers_ = nullptr;
     bool watchingScreen_ = false;
     bool sizeRestorePending_ = false;
     QPoint normalPosition_; // where the window was last at its own size

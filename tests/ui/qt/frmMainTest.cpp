@@ -7,10 +7,14 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 using namespace koravel;
 
@@ -43,6 +47,30 @@ struct Harness {
     modCommonDialog dialogs{dialog, messages};
     FormHandlers handlers{window, files, messages, dialogs};
 };
+
+// Offers a drag to the widget at a point of the window, as Qt does when the
+// pointer enters it, and drops it there when the widget takes it. Says
+// whether the drag was taken.
+bool DragAndDrop(frmMain& window, QPoint at, QMimeData& data) {
+    QWidget* target = window.childAt(at) ? window.childAt(at) : &window;
+    while (!target->acceptDrops() && target != &window) {
+        target = target->parentWidget();
+    }
+    if (!target->acceptDrops()) {
+        return false;
+    }
+    const QPoint local = target->mapFrom(&window, at);
+    QDragEnterEvent enter(local, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                          Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(local), enter.dropAction(), &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
+}
 
 QStringList Items(QComboBox* list) {
     QStringList items;
@@ -220,6 +248,53 @@ class frmMainTest : public QObject {
         const testing::Bytes after = file.Read();
         QCOMPARE(after[0x1A002], std::uint8_t{'2'});
         QCOMPARE(after[0x1A0A2], std::uint8_t{'2'});
+    }
+
+    // One local file dropped anywhere on the window is taken as Select takes a
+    // picked one; anything else is refused before it is dropped and changes nothing.
+    void aDroppedFileIsSelectedAndNothingElseIsTaken() {
+        Harness h;
+        h.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+        testing::TempFile file(testing::MakeFlashImage('Z', '2', '1'));
+        testing::TempFile other(testing::MakeFlashImage('0', '0', '0'));
+        const QString path = QString::fromStdString(file.Path());
+        auto* txtFlash = h.Control<QLineEdit>("txtFlash");
+        auto* region = h.Control<QComboBox>("cboPatch1");
+
+        const auto offer = [](const QList<QUrl>& urls, const QString& text = {}) {
+            auto* data = new QMimeData;
+            if (!urls.isEmpty()) {
+                data->setUrls(urls);
+            }
+            if (!text.isEmpty()) {
+                data->setText(text);
+            }
+            return std::unique_ptr<QMimeData>(data);
+        };
+        const QPoint onPathBox = txtFlash->geometry().center();
+        const QPoint onPicture(100, 60);
+        std::vector<std::pair<QString, std::unique_ptr<QMimeData>>> refused;
+        refused.emplace_back("two files",
+                             offer({QUrl::fromLocalFile(path),
+                                    QUrl::fromLocalFile(QString::fromStdString(other.Path()))}));
+        refused.emplace_back("a folder", offer({QUrl::fromLocalFile(QDir::tempPath())}));
+        refused.emplace_back("a link", offer({QUrl("https://example.org/flash.bin")}));
+        refused.emplace_back("text", offer({}, QStringLiteral("/tmp/flash.bin")));
+        for (const auto& [what, data] : refused) {
+            for (const QPoint at : {onPathBox, onPicture}) {
+                QVERIFY2(!DragAndDrop(h.window, at, *data), qPrintable(what));
+            }
+            QVERIFY2(txtFlash->text().isEmpty(), qPrintable(what));
+        }
+
+        auto one = offer({QUrl::fromLocalFile(path)}, path);
+        QVERIFY(DragAndDrop(h.window, onPathBox, *one));
+        QCOMPARE(txtFlash->text(), path);
+        QCOMPARE(region->currentText(), QStringLiteral("Europe"));
+        QCOMPARE(h.VisiblePictures(), std::vector<QWidget*>{h.Control<QWidget>("picPatchBlack")});
+        QVERIFY(h.dialog.titles.empty());
+        QVERIFY(h.messages.shown.empty());
     }
 };
 
