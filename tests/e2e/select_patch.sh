@@ -61,6 +61,34 @@ expect_changes "$usa"   # nor in the first image
 
 running || fail "koravel exited during the run"
 
+# ---- a file dragged from a file manager -------------------------------------
+
+# Only one local file is taken, wherever it is dropped on the window: two
+# files, a folder and text are refused while they are dragged over it.
+refuse_drag() { # what it offers...
+    drag_onto 100 60 "$@"
+    [[ $dropped == "not dropped"* ]] || fail "the window took a drag of $*: $dropped"
+    expect_no_box "dragging $*"
+}
+refuse_drag uris "$usa" "$japan"
+refuse_drag uris "$work/images"
+refuse_drag text "$usa"
+
+# A dropped image is shown as a selected one: Patch then writes the lists
+# as the image left them, with the one change made after the drop.
+dropped_image="$work/images/dropped on the window.bin"
+make_image "$dropped_image" 0 4 1 # Japan, Spanish, PAL
+drag_onto 96 146 uris "$dropped_image" # on the path box
+[[ $dropped == "dropped: copy" ]] || fail "the window refused a dropped image: $dropped"
+expect_no_box "dropping $dropped_image"
+screenshot dropped
+pick_in_list 64 178 1 # region: Japan -> USA
+patch_expecting Information
+dismiss Information
+expect_changes "$dropped_image" 0x1A002 0x1A0A2
+expect_settings "$dropped_image" 1 4 1
+expect_changes "$japan"
+
 # ---- an image its user may not write ----------------------------------------
 
 # Root writes any file whatever its permissions, so as root the program runs
@@ -85,4 +113,4 @@ dismiss Error
 expect_changes "$readonly_image" # nothing
 
 running || fail "koravel exited during the run"
-echo "PASS: select, list changes, patch, empty path, reselect and a read-only image all behaved"
+echo "PASS: select, list changes, patch, empty path, reselect, drops and a read-only image all behaved"
