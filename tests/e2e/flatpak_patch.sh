@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # `flatpak run io.github.koravel.Koravel` driven as a person drives it on an
-# X11 desktop: the unchanged manifest built with flatpak-builder on the
+# X11 desktop, then on Wayland desktops: the unchanged manifest built with flatpak-builder on the
 # stand-in KDE runtime (scripts/flatpak-runtime.sh) and installed into an
 # installation of the run's own, then run on a private Xvfb with a private
 # session bus, where xdg-desktop-portal with GTK's backend shows the Open
@@ -11,18 +11,26 @@
 #     chosen, and the message says Koravel could not check for other programs;
 #   - the folder granted with `flatpak override --filesystem`, the file picked
 #     there reaches the app under its own path: a program outside the sandbox
-#     holding it stops Patch, the bytes stay; once it lets go, Patch writes.
+#     holding it stops Patch, the bytes stay; once it lets go, Patch writes;
+#   - under KWin and under Mutter, nested in an Xvfb, the sandbox given only
+#     the Wayland socket: the window shows with the desktop's frame (KWin) or
+#     its own caption bar (Mutter), a file picked in the portal's chooser is
+#     patched, and the compositor's ways to maximize or resize the window
+#     change nothing and do not end it; its close box ends it.
 #
 #   flatpak_patch.sh SOURCE_DIR [folder for screenshots]
 #
-# The whole run has a mount namespace of its own, with a tmpfs on /run/user,
-# so that the portal and the app use /run/user/UID as on a desktop without
-# touching the machine's. Needs root, flatpak, flatpak-builder, the portals
+# The whole run has mount and network namespaces of its own, with a tmpfs on
+# /run/user, so that the portal and the app use /run/user/UID as on a desktop
+# without touching the machine's, and one on /tmp for the compositors' X
+# servers. Needs root, flatpak, flatpak-builder, the portals
 # and the stand-in runtime cached by packaging.flatpak_build; exits 77 with
 # the reason without them.
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=harness.sh
 source "$(dirname "$(realpath "$0")")/harness.sh"
+# shellcheck source-path=SCRIPTDIR source=nested_session.sh
+source "$e2e_dir/nested_session.sh"
 
 source_dir=$(realpath "${1:?usage: flatpak_patch.sh SOURCE_DIR [screenshot folder]}")
 shots_dir=${2:+$(realpath -m "$2")}
@@ -39,10 +47,8 @@ done
 [[ -d $runtime_repo ]] ||
     skip "no stand-in runtime in $runtime_repo: packaging.flatpak_build (scripts/flatpak-runtime.sh) makes it"
 
-if [[ -z ${KORAVEL_OWN_MOUNTS:-} ]]; then
-    why=$(timeout 10 unshare --mount true 2>&1) || skip "cannot make a mount namespace here: $why"
-    KORAVEL_OWN_MOUNTS=1 exec unshare --mount --propagation private bash "$0" "$source_dir" "$shots_dir"
-fi
+keep_paths=("$source_dir" ${shots_dir:+"$shots_dir"})
+own_namespaces 1150 "$source_dir" "$shots_dir"
 mount -t tmpfs -o mode=755 tmpfs /run/user || fail "cannot mount a tmpfs on /run/user"
 
 begin_run flatpak 900 "$shots_dir"
@@ -81,6 +87,8 @@ mkdir -p "$HOME/.config/xdg-desktop-portal"
 printf '[preferred]\ndefault=gtk\n' >"$HOME/.config/xdg-desktop-portal/portals.conf"
 export XDG_CURRENT_DESKTOP=GNOME GTK_USE_PORTAL=0 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_QPA_PLATFORMTHEME
+x_number=9 # the compositors' own X servers take :0 and :1
+desktop_mark=${#stoppers[@]}
 start_x --own 1400x1050
 start_bus
 
@@ -144,5 +152,81 @@ expect_settings "$granted" 1 3 2
 [[ -z $(find "$runtime/doc" -mindepth 2 -maxdepth 2 -name granted.bin) ]] ||
     fail "the file in the granted folder was handed over through the document portal"
 end_app
-echo "PASS: flatpak run: picked in the portal's chooser, patched through the document portal;" \
+flatpak override --user --reset "$APP_ID"
+echo "ok: on X11, picked in the portal's chooser, patched through the document portal;" \
     "in the granted folder a holder outside stopped Patch, then Patch wrote ($SECONDS s)"
+stop_services_since "$desktop_mark"
+unmount_under "$runtime"
+
+# ---- on Wayland desktops ------------------------------------------------------------
+
+# The sandbox gets the Wayland socket only. The portal's chooser is a window
+# of GTK on the compositor's X server, where it can be found by its title.
+type_delay=20
+on_wayland() { # kwin|mutter
+    compositor=$1
+    shot_prefix="flatpak-$compositor-"
+    desktop_mark=${#stoppers[@]}
+    start_x --own 1100x800
+    start_bus
+    start_compositor
+    maximize_keys
+    timeout 10 gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.UpdateActivationEnvironment \
+        "{'DISPLAY': '$app_display', 'XAUTHORITY': '${XAUTHORITY:-}', 'GDK_BACKEND': 'x11'}" \
+        >/dev/null || fail "cannot give the portals the compositor's X server"
+    # Under Plasma KWin frames the window: Breeze's caption and, from KWin 6, a
+    # 1-pixel outline at each side. Under GNOME the window draws its caption.
+    local desktop=GNOME caption=26 sides=0 close_from_right=13
+    [[ $compositor != kwin ]] || desktop=KDE caption=37 sides=2 close_from_right=19
+    framed_size() { ((w >= 250 && w <= 250 + sides && h == 281 + caption)); }
+    kept_its_box() { # after-what
+        read -r x y w h < <(window_box)
+        framed_size || fail "after $1 the window is ${w}x$h"
+    }
+    click_at() { point $((x + (w - 250) / 2 + $1)) $((y + caption + $2)) click 1; }
+
+    local image="$work/images/on $compositor.bin"
+    make_image "$image" 1 2 3 # USA, German, PAL_N
+    wait_for 10 "the empty output" settled
+    launch env -u DISPLAY WAYLAND_DISPLAY="$socket" XDG_CURRENT_DESKTOP="$desktop" \
+        flatpak run --nosocket=x11 --nosocket=fallback-x11 "$APP_ID"
+    sleep 4 # the sandbox, then the window
+    running || fail "flatpak run ended on $compositor: $(tail -n 5 "$work/app.log")"
+    read -r x y w h < <(window_box)
+    framed_size || fail "under $compositor the window is ${w}x$h on screen, expected 250x$((281 + caption))"
+    [[ -z $shots ]] || cp "$work/screen.png" "$shots/${shot_prefix}window.png"
+    flatpak ps --columns=application | grep -qx "$APP_ID" || fail "no sandbox of $APP_ID runs"
+
+    select_in_portal "$image" chooser
+    click_at 64 178 # region list: USA -> Europe
+    sleep 1
+    xdo key Down Return
+    sleep 1
+    click_at 124 260 # Patch
+    sleep 2
+    output_shot "$work/message.png"
+    [[ -z $shots ]] || cp "$work/message.png" "$shots/${shot_prefix}patched.png"
+    xdo key Return # the message box has the keyboard
+    sleep 1
+    expect_changes "$image" "${settings_at[@]}"
+    expect_settings "$image" 2 2 3
+
+    point $((x + 125)) $((y + caption / 2)) click --repeat 2 --delay 80 1 # caption
+    sleep 1.5
+    running || fail "the program ended after a double click on its caption under $compositor"
+    kept_its_box "a double click on the caption"
+    try_to_maximize $((x + 125)) $((y + caption + 100)) kept_its_box
+    point $((x + w - close_from_right)) $((y + caption / 2)) click 1 # the close box
+    expect_exit "its close box under $compositor"
+    await 10 "the sandbox to end" test -z "$(flatpak ps --columns=application 2>/dev/null)" ||
+        fail "the sandbox outlived its window under $compositor"
+    echo "ok: under $compositor with the Wayland socket only: framed ${w}x$h, picked in the" \
+        "portal's chooser and patched; ${#attempts[@]} maximize and resize keys changed nothing"
+    stop_services_since "$desktop_mark"
+    unmount_under "$runtime"
+}
+on_wayland kwin
+on_wayland mutter
+echo "PASS: flatpak run on X11, KWin and Mutter: picked in the portal's chooser, patched through the" \
+    "document portal; a holder outside stopped Patch in a granted folder ($SECONDS s)"

@@ -193,6 +193,14 @@ start_service() { # name command...
     stoppers+=("$!")
 }
 
+# Stops the services started after the first `mark` of them, the last started
+# first: a check that runs on several desktops in turn ends one before the next.
+stop_services_since() { # mark (a count of services)
+    local i
+    for ((i = ${#stoppers[@]} - 1; i >= $1; i--)); do stop_tree "${stoppers[i]}"; done
+    stoppers=("${stoppers[@]:0:$1}")
+}
+
 # The document portal mounts its file system in a runtime folder, and may
 # not have let it go when its session ends: nothing may stay mounted there.
 unmount_under() { # folder

@@ -34,30 +34,11 @@ mutter) need mutter ;;
 esac
 need Xwayland Xvfb xdotool xprop xwininfo xdpyinfo convert import identify cmp
 
-# KWin and Mutter start their X server on display :0 (Mutter on :1 too),
-# whatever else runs: each such run has a /tmp and a network (and so abstract
-# socket) namespace of its own, with the program and the screenshot folder
-# bound back in where they lie under /tmp.
-if [[ $compositor != weston && -z ${KORAVEL_OWN_NAMESPACES:-} ]]; then
-    need unshare
-    timeout 10 unshare --mount --net --fork true 2>/dev/null ||
-        skip "$compositor not tested: cannot make mount and network namespaces here (unshare)"
-    KORAVEL_OWN_NAMESPACES=1 exec timeout 240 unshare --mount --net --fork --kill-child \
-        bash "$0" "$app" "${2:-}" "$compositor"
-fi
-if [[ -n ${KORAVEL_OWN_NAMESPACES:-} ]]; then
-    kept=()
-    for path in "$(dirname "$app")" ${2:+"$(realpath -m "$2")"}; do
-        [[ $path == /tmp/* ]] || continue
-        mkdir -p "$path"
-        exec {fd}<"$path"
-        kept+=("$fd" "$path")
-    done
-    mount -t tmpfs -o mode=1777 tmpfs /tmp || fail "cannot mount a tmpfs on /tmp"
-    for ((i = 0; i < ${#kept[@]}; i += 2)); do
-        mkdir -p "${kept[i + 1]}"
-        mount --bind --no-canonicalize "/proc/self/fd/${kept[i]}" "${kept[i + 1]}" || fail "cannot bind ${kept[i + 1]} back"
-    done
+# shellcheck source-path=SCRIPTDIR source=nested_session.sh
+source "$e2e_dir/nested_session.sh"
+if [[ $compositor != weston ]]; then
+    keep_paths=("$(dirname "$app")" ${2:+"$(realpath -m "$2")"})
+    own_namespaces 240 "$app" "${2:-}" "$compositor"
 fi
 
 # Screenshots: wayland-*.png under Weston, kwin-*.png and mutter-*.png.
@@ -69,137 +50,14 @@ type_delay=20
 
 # ---- the session --------------------------------------------------------------
 
-# A screen larger than the compositor's output: the pointer leaves the output
-# and comes back before each action, which places it exactly (Weston's X11
-# backend follows relative motion). Input goes to this screen; the program's
-# X11 windows are on the compositor's X server, $app_display.
+# Input goes to the outer screen; the program's X11 windows are on the
+# compositor's X server, $app_display.
 [[ $compositor == weston ]] || x_number=9 # the compositors' own X servers take :0 and :1
 start_x --own 1100x800
 start_bus
-socket="koravel-$$"
-xwayland_log="" # where the compositor says which display its X server has
-
-start_weston() {
-    cat >"$work/weston.ini" <<'INI'
-[shell]
-panel-position=none
-background-color=0xff404040
-[input-method]
-path=
-INI
-    # Weston 12 and later name the backend and the renderer differently.
-    local version backend
-    version=$(weston --version | sed -n 's/^weston \([0-9]*\).*/\1/p')
-    if ((${version:-0} >= 12)); then
-        backend=(--backend=x11 --renderer=pixman)
-    else
-        backend=(--backend=x11-backend.so --use-pixman)
-    fi
-    start_service weston weston "${backend[@]}" --width=1024 --height=768 --socket="$socket" \
-        --xwayland --config="$work/weston.ini"
-    # "xserver listening on display :1" in Weston 10.
-    xwayland_log=$work/weston.log
-}
-
-start_kwin() {
-    # KWin draws no frame around X11 windows without its Breeze plugin
-    # (org.kde.kdecoration2 up to KWin 6.2, org.kde.kdecoration3 from 6.3).
-    compgen -G "/usr/lib/*/qt*/plugins/org.kde.kdecoration[0-9]/*breeze*.so" >/dev/null ||
-        skip "KWin not tested: its frame, kwin-style-breeze, is not installed"
-    # kwin_wayland carries a file capability that some machines refuse to
-    # grant ("Operation not permitted"): a plain copy has none.
-    cp "$(command -v kwin_wayland)" "$work/kwin_wayland"
-    start_service kwin env -u WAYLAND_DISPLAY "$work/kwin_wayland" --x11-display "$DISPLAY" \
-        --socket "$socket" --xwayland --width 1024 --height 768
-}
-
-start_mutter() {
-    timeout 10 mutter --help 2>&1 | grep -q -- '--nested' ||
-        skip "Mutter not tested: $(timeout 10 mutter --version | head -n 1) has no nested mode (--nested)"
-    start_service mutter env -u WAYLAND_DISPLAY MUTTER_DEBUG_DUMMY_MODE_SPECS=1024x768 \
-        mutter --nested --wayland --wayland-display "$socket"
-}
-
-"start_$compositor"
-# The display of the compositor's X server: from Weston's log, or the first
-# X socket besides the outer screen's that answers (Mutter's wants the
-# authority file it writes).
-xwayland_number() {
-    if [[ -n $xwayland_log ]]; then
-        sed -n 's/.*listening on display :\([0-9][0-9]*\).*/\1/p' "$xwayland_log" 2>/dev/null | head -n 1
-        return 0
-    fi
-    local socket_file number
-    for socket_file in /tmp/.X11-unix/X*; do
-        number=${socket_file##*/X}
-        [[ $number != "${x_number:-}" && -S $socket_file ]] || continue
-        if DISPLAY=":$number" timeout 5 xdpyinfo >/dev/null 2>&1; then
-            echo "$number"
-            return 0
-        fi
-    done
-}
-has_xwayland() {
-    if [[ $compositor == mutter ]]; then
-        local authority
-        authority=$(compgen -G "$XDG_RUNTIME_DIR/.mutter-Xwaylandauth.*" | head -n 1) || return 1
-        export XAUTHORITY=$authority
-    fi
-    [[ -n $(xwayland_number) ]]
-}
-compositor_pid=${stoppers[-1]}
-if ! await 40 "$compositor and its X server" has_xwayland; then
-    # One that ended by itself cannot run here; one still running failed.
-    kill -0 "$compositor_pid" 2>/dev/null ||
-        skip "$compositor cannot start here: $(grep -v '^ *$' "$work/$compositor.log" | tail -n 1)"
-    fail "timed out waiting for: $compositor and its X server"
-fi
-app_display=":$(xwayland_number)"
-
-point() { # x y, in the session, then the rest of xdotool's commands
-    local x=$1 y=$2
-    shift 2
-    xdo mousemove 1080 790 sleep 0.2 mousemove "$x" "$y" sleep 0.2 "$@"
-}
-geometry() { # window -> X Y WIDTH HEIGHT, on the screen, without the frame
-    on_app_display xwininfo -id "$1" |
-        awk -F: '/Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
-                 /Width/ { w = $2 } /Height/ { h = $2 } END { print x + 0, y + 0, w + 0, h + 0 }'
-}
-# A click on a window's caption gives it the keyboard, as in any session,
-# once the compositor has framed the window.
-focus() { # title
-    local fx fy fw
-    sleep 0.5
-    read -r fx fy fw _ < <(geometry "$(window_of "$1")")
-    point $((fx + fw / 2)) $((fy - 15)) click 1
-    sleep 0.3
-}
+start_compositor
 click_at() { point $((x + $1)) $((y + $2)) click 1; } # x y, in the main window
-
-# The compositor's own ways to maximize or resize the active window, each a
-# list of keys: KWin's Meta+PgUp, its window menu's Maximize (Alt+F3, X) and
-# its resize mode (Alt+F8); Mutter's Super+Up, Alt+F10 and resize mode
-# (Alt+F8). Weston has none for a client's window.
-attempts=()
-case $compositor in
-kwin) attempts=("super+Prior" "alt+F3 x Escape" "alt+F8 Right Right Right Down Down Return") ;;
-mutter) attempts=("super+Up" "alt+F10" "alt+F8 Right Right Right Down Down Return") ;;
-esac
-# Tries each with the pointer on the window, then asks whether it kept its
-# size and the program still runs.
-try_to_maximize() { # x y (a point on the window) check-command...
-    local px=$1 py=$2 keys
-    shift 2
-    for keys in "${attempts[@]}"; do
-        point "$px" "$py"
-        # shellcheck disable=SC2086 # one key a word
-        xdo key --delay 300 $keys
-        sleep 1.5
-        running || fail "the program ended after the keys $keys"
-        "$@" "the keys $keys"
-    done
-}
+maximize_keys
 
 # The first of those keys reaches the compositor and maximizes a window that
 # may be maximized (xmessage's): otherwise the attempts below prove nothing.
@@ -275,27 +133,7 @@ echo "ok: through XWayland under $compositor, centred, Select and Patch, the cap
 
 compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null ||
     skip "Qt's Wayland platform not tested: qt6-wayland is not installed (the XWayland half passed)"
-# The window is found on the screen: what differs from the empty output, with
-# the pointer parked in its bottom right corner, outside the part looked at
-# (the compositors draw it in other shapes at other times).
-output_shot() { # file
-    point 1023 767
-    sleep 0.5
-    import -window root -crop 1016x760+0+0 +repage "$1"
-}
-# The output empty once it has settled (Weston still shows the closed
-# window for a moment): two pictures alike.
-settled() {
-    cp "$work/empty.png" "$work/before.png" 2>/dev/null || true
-    output_shot "$work/empty.png"
-    [[ $(identify -format '%#' "$work/empty.png") == $(identify -format '%#' "$work/before.png" 2>/dev/null) ]]
-}
 wait_for 10 "the empty output" settled
-window_box() { # -> X Y WIDTH HEIGHT
-    output_shot "$work/screen.png"
-    convert "$work/empty.png" "$work/screen.png" -compose difference -composite -fuzz 3% -trim \
-        -format '%X %Y %w %h\n' info: | tr -d '+'
-}
 # Under Plasma (KWin) the compositor frames the window itself: Breeze's
 # 37-pixel caption with minimize and close, no maximize, and from KWin 6 a
 # 1-pixel outline at each side. Elsewhere the window draws its own 26-pixel
