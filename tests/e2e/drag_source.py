@@ -2,11 +2,13 @@
 """A small window that offers what a file manager offers when a person drags
 files from it: their file:// URIs as text/uri-list, or plain text.
 
-    drag_source.py uris FILE...   one or more local files (or folders)
-    drag_source.py text TEXT      a piece of text, as dragged from an editor
+    drag_source.py [--fill] uris FILE...   one or more local files (or folders)
+    drag_source.py [--fill] text TEXT      a piece of text, as dragged from an editor
 
 The window sits at the screen's top left, 120 x 60 pixels: a test presses the
-mouse at (60, 30), moves it onto the target window and releases it there. The
+mouse at (60, 30), moves it onto the target window and releases it there.
+Where a window cannot place itself (on Wayland), --fill maximizes it instead,
+so that a press anywhere beside the target window starts the drag. The
 window prints "ready" once it is shown, and "dropped: <action>" or
 "not dropped" when a drag ends, so the test knows what the target answered.
 """
@@ -20,7 +22,11 @@ from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 
 def main():
-    kind, items = sys.argv[1], sys.argv[2:]
+    args = sys.argv[1:]
+    fill = args[:1] == ["--fill"]
+    if fill:
+        args = args[1:]
+    kind, items = (args[0], args[1:]) if args else ("", [])
     if kind not in ("uris", "text") or not items:
         sys.exit(__doc__)
 
@@ -28,6 +34,8 @@ def main():
     window.set_decorated(False)
     window.set_default_size(120, 60)
     window.move(0, 0)
+    if fill:
+        window.maximize()
     box = Gtk.EventBox()
     box.add(Gtk.Label(label="drag me"))
     window.add(box)

@@ -29,8 +29,6 @@
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=harness.sh
 source "$(dirname "$(realpath "$0")")/harness.sh"
-# shellcheck source-path=SCRIPTDIR source=nested_session.sh
-source "$e2e_dir/nested_session.sh"
 
 source_dir=$(realpath "${1:?usage: flatpak_patch.sh SOURCE_DIR [screenshot folder]}")
 shots_dir=${2:+$(realpath -m "$2")}
@@ -162,6 +160,8 @@ unmount_under "$runtime"
 
 # The sandbox gets the Wayland socket only. The portal's chooser is a window
 # of GTK on the compositor's X server, where it can be found by its title.
+# shellcheck source-path=SCRIPTDIR source=nested_session.sh
+source "$e2e_dir/nested_session.sh"
 type_delay=20
 on_wayland() { # kwin|mutter
     compositor=$1

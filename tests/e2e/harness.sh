@@ -193,6 +193,35 @@ start_service() { # name command...
     stoppers+=("$!")
 }
 
+# KWin and Mutter start their X server on display :0 (Mutter on :1 too),
+# whatever else runs: such a run has a /tmp and a network (and so abstract
+# socket) namespace of its own, with the paths in $keep_paths that lie under
+# /tmp bound back in. Runs the script again inside them, with these arguments.
+keep_paths=()
+own_namespaces() { # seconds script-arguments...
+    local limit=$1 kept=() path fd i
+    shift
+    if [[ -z ${KORAVEL_OWN_NAMESPACES:-} ]]; then
+        need unshare
+        timeout 10 unshare --mount --net --fork true 2>/dev/null ||
+            skip "cannot make mount and network namespaces here (unshare)"
+        KORAVEL_OWN_NAMESPACES=1 exec timeout "$limit" unshare --mount --net --fork --kill-child \
+            bash "$0" "$@"
+    fi
+    for path in "${keep_paths[@]}"; do
+        [[ $path == /tmp/* ]] || continue
+        mkdir -p "$path"
+        exec {fd}<"$path"
+        kept+=("$fd" "$path")
+    done
+    mount -t tmpfs -o mode=1777 tmpfs /tmp || fail "cannot mount a tmpfs on /tmp"
+    for ((i = 0; i < ${#kept[@]}; i += 2)); do
+        mkdir -p "${kept[i + 1]}"
+        mount --bind --no-canonicalize "/proc/self/fd/${kept[i]}" "${kept[i + 1]}" ||
+            fail "cannot bind ${kept[i + 1]} back"
+    done
+}
+
 # Stops the services started after the first `mark` of them, the last started
 # first: a check that runs on several desktops in turn ends one before the next.
 stop_services_since() { # mark (a count of services)

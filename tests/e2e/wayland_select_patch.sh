@@ -10,7 +10,8 @@
 #     frame (caption, minimize, close); elsewhere the window's own caption bar,
 #     no frame of Qt's; double clicks and clicks along the caption and the
 #     compositor's keys neither end the program nor change the window's size;
-#     its close box ends it.
+#     its close box ends it. A file dragged from a Wayland window onto it is
+#     taken as Select takes a picked one.
 # Weston stays for what KWin and Mutter forgive: it is the strictest about a
 # window that answers a maximized state with another size (a protocol error
 # that ends the program), so a maximize reaching the window shows there first.
@@ -133,7 +134,15 @@ echo "ok: through XWayland under $compositor, centred, Select and Patch, the cap
 
 compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null ||
     skip "Qt's Wayland platform not tested: qt6-wayland is not installed (the XWayland half passed)"
-wait_for 10 "the empty output" settled
+# A file manager's stand-in, a Wayland window of GTK's, fills the output
+# behind the program's window: a file is dragged from beside the window.
+dropped_image="$work/dropped on wayland.bin"
+make_image "$dropped_image" 2 1 0 # Europe, English, NTSC
+touch -d 2000-01-01 "$dropped_image"
+start_service drag env -u DISPLAY WAYLAND_DISPLAY="$socket" GDK_BACKEND=wayland NO_AT_BRIDGE=1 \
+    /usr/bin/python3 "$e2e_dir/drag_source.py" --fill uris "$dropped_image"
+wait_for 10 "the drag source" grep -q '^ready' "$work/drag.log"
+wait_for 10 "the output with the drag source" settled
 # Under Plasma (KWin) the compositor frames the window itself: Breeze's
 # 37-pixel caption with minimize and close, no maximize, and from KWin 6 a
 # 1-pixel outline at each side. Elsewhere the window draws its own 26-pixel
@@ -154,6 +163,26 @@ read -r x y w h < <(window_box)
 framed_size || fail "on Wayland the window is ${w}x$h on screen, expected 250x$((281 + caption))"
 echo "on Qt's Wayland platform under $compositor the window is at $x,$y"
 [[ -z $shots ]] || cp "$work/screen.png" "$shots/${shot_prefix}native.png"
+
+# Dragged onto the picture and dropped, the image is shown as a selected one:
+# Patch then writes it, its bytes as they were, since the lists show what it
+# holds.
+xdo mousemove 1080 790 sleep 0.2 mousemove $((x - 60)) $((y + 150)) sleep 0.3 mousedown 1 sleep 0.2
+for step in 1 2 3 4 5 6 7 8; do
+    xdo mousemove $((x - 60 + 185 * step / 8)) $((y + 150 - 50 * step / 8)) sleep 0.1
+done
+xdo sleep 0.5 mouseup 1
+wait_for 10 "the drag to end" grep -q 'dropped' "$work/drag.log"
+grep -qx 'dropped: copy' "$work/drag.log" || fail "the window refused the dropped image: $(grep dropped "$work/drag.log")"
+sleep 1
+point $((x + (w - 250) / 2 + 124)) $((y + caption + 260)) click 1 # Patch
+sleep 2
+[[ -z $shots ]] || output_shot "$shots/${shot_prefix}dropped-patched.png"
+xdo key Return # the message box has the keyboard
+sleep 1
+(($(stat -c %Y "$dropped_image") > $(date -d 2000-01-02 +%s))) ||
+    fail "Patch did not write the image dropped on the window"
+expect_changes "$dropped_image" # the same bytes, written again
 # ... and where it is now: a press on the caption bar lets the compositor move
 # the window.
 kept_its_box() { # after-what
