@@ -36,8 +36,14 @@ def main():
     window.move(0, 0)
     if fill:
         window.maximize()
+    # One dark colour, whether it has the keyboard or not, so that a window
+    # placed on top of it can be found on the screen as what differs.
+    style = Gtk.CssProvider()
+    style.load_from_data(b"window { background: #203040; }")
+    Gtk.StyleContext.add_provider_for_screen(
+        Gdk.Screen.get_default(), style, Gtk.STYLE_PROVIDER_PRIORITY_APPLICATION
+    )
     box = Gtk.EventBox()
-    box.add(Gtk.Label(label="drag me"))
     window.add(box)
 
     targets = Gtk.TargetList.new([])

@@ -134,15 +134,7 @@ echo "ok: through XWayland under $compositor, centred, Select and Patch, the cap
 
 compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null ||
     skip "Qt's Wayland platform not tested: qt6-wayland is not installed (the XWayland half passed)"
-# A file manager's stand-in, a Wayland window of GTK's, fills the output
-# behind the program's window: a file is dragged from beside the window.
-dropped_image="$work/dropped on wayland.bin"
-make_image "$dropped_image" 2 1 0 # Europe, English, NTSC
-touch -d 2000-01-01 "$dropped_image"
-start_service drag env -u DISPLAY WAYLAND_DISPLAY="$socket" GDK_BACKEND=wayland NO_AT_BRIDGE=1 \
-    /usr/bin/python3 "$e2e_dir/drag_source.py" --fill uris "$dropped_image"
-wait_for 10 "the drag source" grep -q '^ready' "$work/drag.log"
-wait_for 10 "the output with the drag source" settled
+wait_for 10 "the empty output" settled
 # Under Plasma (KWin) the compositor frames the window itself: Breeze's
 # 37-pixel caption with minimize and close, no maximize, and from KWin 6 a
 # 1-pixel outline at each side. Elsewhere the window draws its own 26-pixel
@@ -164,16 +156,45 @@ framed_size || fail "on Wayland the window is ${w}x$h on screen, expected 250x$(
 echo "on Qt's Wayland platform under $compositor the window is at $x,$y"
 [[ -z $shots ]] || cp "$work/screen.png" "$shots/${shot_prefix}native.png"
 
-# Dragged onto the picture and dropped, the image is shown as a selected one:
-# Patch then writes it, its bytes as they were, since the lists show what it
-# holds.
-xdo mousemove 1080 790 sleep 0.2 mousemove $((x - 60)) $((y + 150)) sleep 0.3 mousedown 1 sleep 0.2
+# A file dragged from a Wayland window (a file manager's stand-in, GTK's) and
+# dropped on the picture is shown as a selected one: Patch then writes it, its
+# bytes as they were, since the lists show what the image holds. The
+# compositor places the stand-in; it is found by its colour, and the drag
+# goes from a part of it that shows to a part of the window it does not
+# cover (pressed, it comes to the front).
+dropped_image="$work/dropped on wayland.bin"
+make_image "$dropped_image" 2 1 0 # Europe, English, NTSC
+touch -d 2000-01-01 "$dropped_image"
+start_service drag env -u DISPLAY WAYLAND_DISPLAY="$socket" GDK_BACKEND=wayland NO_AT_BRIDGE=1 \
+    /usr/bin/python3 "$e2e_dir/drag_source.py" uris "$dropped_image"
+wait_for 10 "the drag source" grep -q '^ready' "$work/drag.log"
+sleep 1
+output_shot "$work/source.png"
+read -r sx sy sw sh < <(convert "$work/source.png" -fill black +opaque '#203040' -trim -format '%X %Y %w %h\n' info: | tr -d '+')
+inside() { (($1 >= $3 && $1 < $3 + $5 && $2 >= $4 && $2 < $4 + $6)); } # x y X Y W H
+from=""
+for spot in "$((sx + sw / 2)) $((sy + sh / 2))" "$((sx + 5)) $((sy + 5))" "$((sx + sw - 5)) $((sy + 5))" \
+    "$((sx + 5)) $((sy + sh - 5))" "$((sx + sw - 5)) $((sy + sh - 5))"; do
+    [[ $(convert "$work/source.png" -format "%[hex:p{${spot/ /,}}]" info:) == 203040* ]] &&
+        from=$spot && break
+done
+[[ -n $from ]] || fail "the drag source is hidden ($sx,$sy ${sw}x$sh)"
+to=""
+for spot in "$((x + w / 2)) $((y + caption + 68))" "$((x + w / 2)) $((y + caption + 260))" "$((x + w / 2)) $((y + caption + 10))"; do
+    # shellcheck disable=SC2086 # a point is two words
+    inside $spot "$sx" "$sy" "$sw" "$sh" || { to=$spot && break; }
+done
+[[ -n $to ]] || fail "the drag source covers the window"
+read -r fx fy <<<"$from"
+read -r tx ty <<<"$to"
+xdo mousemove 1080 790 sleep 0.2 mousemove "$fx" "$fy" sleep 0.3 mousedown 1 sleep 0.2
 for step in 1 2 3 4 5 6 7 8; do
-    xdo mousemove $((x - 60 + 185 * step / 8)) $((y + 150 - 50 * step / 8)) sleep 0.1
+    xdo mousemove $((fx + (tx - fx) * step / 8)) $((fy + (ty - fy) * step / 8)) sleep 0.1
 done
 xdo sleep 0.5 mouseup 1
 wait_for 10 "the drag to end" grep -q 'dropped' "$work/drag.log"
 grep -qx 'dropped: copy' "$work/drag.log" || fail "the window refused the dropped image: $(grep dropped "$work/drag.log")"
+stop_tree "${stoppers[-1]}"
 sleep 1
 point $((x + (w - 250) / 2 + 124)) $((y + caption + 260)) click 1 # Patch
 sleep 2
