@@ -9,6 +9,8 @@
 #     chooser (Ctrl+L, its path, Return); the app gets it under
 #     /run/user/UID/doc; a list change patched there writes exactly the bytes
 #     chosen, and the message says Koravel could not check for other programs;
+#     a file dragged from outside onto the window arrives through the file
+#     transfer portal and is patched alike;
 #   - the folder granted with `flatpak override --filesystem`, the file picked
 #     there reaches the app under its own path: a program outside the sandbox
 #     holding it stops Patch, the bytes stay; once it lets go, Patch writes;
@@ -125,6 +127,19 @@ expect_changes "$picked" "${settings_at[@]}"
 expect_settings "$picked" 2 1 0
 documents=$(find "$runtime/doc" -mindepth 2 -maxdepth 2 -name "$(basename "$picked")" | wc -l)
 ((documents == 1)) || fail "the portal holds $documents documents named $(basename "$picked"), not 1"
+
+# Dragged from outside the sandbox, where the app cannot see it, a file
+# arrives through the file transfer portal, as a picked one does.
+dragged="$work/images/dragged dump.bin"
+make_image "$dragged" 0 3 2 # Japan, French, PAL_M
+drag_onto 100 60 uris "$dragged"
+[[ $dropped == "dropped: copy" ]] || fail "the app refused an image dragged from outside: $dropped"
+expect_no_box "dropping $dragged"
+pick_in_list 64 178 1 # region: Japan -> USA
+patch_expecting Information dropped-patched "$UNSEEN"
+dismiss Information
+expect_changes "$dragged" "${settings_at[@]}"
+expect_settings "$dragged" 1 3 2
 end_app
 
 # ---- a folder granted to the app ------------------------------------------------

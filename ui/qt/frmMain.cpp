@@ -197,7 +197,7 @@ void frmMain::dragMoveEvent(QDragMoveEvent* event) {
 // Only what can be taken is offered, the same wherever the pointer is on the
 // window: the pointer shows whether it can be dropped.
 void frmMain::AnswerDrag(QDragMoveEvent* event) {
-    if (handlers_ != nullptr && !DroppableFile(*event->mimeData()).isEmpty()) {
+    if (handlers_ != nullptr && CanTakeDrop(*event->mimeData())) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -206,17 +206,21 @@ void frmMain::AnswerDrag(QDragMoveEvent* event) {
 }
 
 void frmMain::dropEvent(QDropEvent* event) {
-    const QString path = DroppableFile(*event->mimeData());
-    if (handlers_ == nullptr || path.isEmpty()) {
+    if (handlers_ == nullptr || !CanTakeDrop(*event->mimeData())) {
         event->ignore();
         return;
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    // Select's messages are modal: they are shown after the drag has ended, so
-    // that the file manager that started it is not left waiting meanwhile.
-    const std::string picked = path.toStdString();
-    QTimer::singleShot(0, this, [this, picked] { handlers_->Form_OLEDragDrop(picked); });
+    // The file is taken after the drag has ended, so that neither the portal
+    // nor Select's modal messages keep the file manager that started it
+    // waiting.
+    QTimer::singleShot(0, this, [this, drop = ReadDrop(*event->mimeData())] {
+        const QString path = TakeDroppedFile(drop);
+        if (!path.isEmpty()) {
+            handlers_->Form_OLEDragDrop(path.toStdString());
+        }
+    });
 }
 
 void frmMain::UsePicturesForScreen() {

@@ -280,6 +280,9 @@ class frmMainTest : public QObject {
                                     QUrl::fromLocalFile(QString::fromStdString(other.Path()))}));
         refused.emplace_back("a folder", offer({QUrl::fromLocalFile(QDir::tempPath())}));
         refused.emplace_back("a link", offer({QUrl("https://example.org/flash.bin")}));
+        // Not seen from here, and not handed over by the file transfer portal.
+        refused.emplace_back("a file that is gone",
+                             offer({QUrl::fromLocalFile(path + QStringLiteral(".gone"))}));
         refused.emplace_back("text", offer({}, QStringLiteral("/tmp/flash.bin")));
         for (const auto& [what, data] : refused) {
             for (const QPoint at : {onPathBox, onPicture}) {
