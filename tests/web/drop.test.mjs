@@ -1,0 +1,99 @@
+// Files and text dragged from a file manager's stand-in onto the page in a
+// Chromium with a window, on a private X server, as a person drags them: the
+// browser's own drag and drop, its real DataTransfer and its real handles.
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { chromium } from 'playwright-core';
+import { CHROMIUM, CHROMIUM_ARGS, KoravelPage, PAGE, servePage, skipReason } from './support/harness.mjs';
+import { dragTo, pressKeys, realDragSkipReason, screenshotScreen, startXvfb } from './support/screen.mjs';
+import { makeFlashImage, withSettings } from './support/flash.mjs';
+
+const SHOTS = join(dirname(PAGE), 'screenshots');
+const WINDOW = { x: 200, y: 0, width: 900, height: 700 };
+const SUCCESS = { title: 'Information', style: 'information', prompt: 'Your flash file was patched successfully.' };
+
+describe('a real drag onto the page in Chromium', { skip: skipReason || realDragSkipReason() }, () => {
+    let xserver;
+    let server;
+    let browser;
+    let page;
+    const files = mkdtempSync(join(tmpdir(), 'koravel-drop-'));
+    const downloads = [];
+
+    before(async () => {
+        mkdirSync(SHOTS, { recursive: true });
+        xserver = await startXvfb();
+        server = await servePage();
+        browser = await chromium.launch({
+            executablePath: CHROMIUM,
+            args: [...CHROMIUM_ARGS, `--window-position=${WINDOW.x},${WINDOW.y}`, `--window-size=${WINDOW.width},${WINDOW.height}`],
+            headless: false,
+            env: xserver.env,
+            timeout: 30000,
+        });
+        const context = await browser.newContext({ viewport: null, acceptDownloads: true });
+        page = await KoravelPage.openIn(context, server);
+        page.page.on('download', (download) => downloads.push(download.suggestedFilename()));
+    });
+
+    after(async () => {
+        await browser?.close();
+        await server?.close();
+        await xserver?.close();
+    });
+
+    // A point of the page on the screen: an element's middle, or page coordinates.
+    const onScreen = async (where) =>
+        page.page.evaluate((where) => {
+            const rect = typeof where === 'string' ? document.querySelector(where).getBoundingClientRect() : { x: where.x, y: where.y, width: 0, height: 0 };
+            return { x: screenX + (outerWidth - innerWidth) / 2 + rect.x + rect.width / 2, y: screenY + outerHeight - innerHeight + rect.y + rect.height / 2 };
+        }, where);
+    const drag = async (where, kind, ...items) => {
+        const { x, y } = await onScreen(where);
+        return dragTo(xserver, x, y, kind, ...items);
+    };
+    // Nothing left the page: no navigation, no other tab, no download.
+    const stayed = async () => {
+        assert.equal(page.page.url(), server.url);
+        assert.equal(page.context.pages().length, 1);
+        assert.deepEqual(downloads, []);
+    };
+    const settled = () => page.page.waitForFunction(() => document.documentElement.dataset.state === 'ready', null, { timeout: 10000 });
+
+    test('one image dropped on the window is taken as Select takes it, and Patch writes it in place after the browser asks', async () => {
+        const image = makeFlashImage('Z', '3', '1');
+        const file = join(files, 'dc_flash.bin');
+        writeFileSync(file, image);
+        assert.deepEqual(await page.run(async () => assert.equal(await drag('#cboPatch2', 'uris', file), 'dropped: copy')), []);
+        assert.deepEqual(await page.state(), {
+            txtFlash: 'dc_flash.bin',
+            region: 'Europe',
+            swirl: 'Black swirl',
+            broadcast: 'PAL',
+            language: 'French (Fran\u00e7ais)',
+            pictures: 'picPatchBlack',
+        });
+        await stayed();
+        assert.equal(await page.page.isHidden('#saveNote'), true, 'a dropped file is written in place: no note of a download');
+        await screenshotScreen(xserver, join(SHOTS, 'chromium-dropped.png'));
+
+        // The browser asks before the page may change the file: "Save changes" is
+        // the prompt's second button, after Cancel, which has the focus.
+        await page.choose('cboPatch1', 'Japan');
+        const messages = await page.run(
+            async () => {
+                await page.page.click('#cmdPatch');
+                await page.page.waitForTimeout(1500);
+                await screenshotScreen(xserver, join(SHOTS, 'chromium-prompt.png'));
+                await pressKeys(xserver, 'Tab', 'Return');
+            },
+            { timeout: 20000 },
+        );
+        assert.deepEqual(messages.map(({ title, style, prompt }) => ({ title, style, prompt })), [SUCCESS]);
+        assert.deepEqual(readFileSync(file), withSettings(image, 'X31'));
+        await stayed();
+    });
+});
