@@ -96,4 +96,47 @@ describe('a real drag onto the page in Chromium', { skip: skipReason || realDrag
         assert.deepEqual(readFileSync(file), withSettings(image, 'X31'));
         await stayed();
     });
+
+    test('an image dropped beside the window is taken too', async () => {
+        const file = join(files, 'second.bin');
+        writeFileSync(file, makeFlashImage('2', '4', '3'));
+        assert.deepEqual(await page.run(async () => assert.equal(await drag({ x: 40, y: 40 }, 'uris', file), 'dropped: copy')), []);
+        assert.deepEqual(await page.state(), {
+            txtFlash: 'second.bin',
+            region: 'Europe',
+            swirl: 'default swirl',
+            broadcast: 'PAL_N',
+            language: 'Spanish (Espa\u00f1ol)',
+            pictures: 'picPatchBlue',
+        });
+        await stayed();
+    });
+
+    test('two files, text and a folder change nothing, on the window or beside it; only the folder is offered, as the browser cannot tell it from a file', async () => {
+        const image = join(files, 'third.bin');
+        writeFileSync(image, makeFlashImage('0', '1', '0'));
+        const folder = join(files, 'folder.bin');
+        mkdirSync(folder);
+        const shown = await page.state();
+        const { states, opened } = await page.probe();
+        for (const [where, kind, items, answer] of [
+            ['#txtFlash', 'uris', [image, join(files, 'dc_flash.bin')], /^not dropped/],
+            [{ x: 40, y: 600 }, 'uris', [image, join(files, 'dc_flash.bin')], /^not dropped/],
+            ['#txtFlash', 'text', [image], /^not dropped/],
+            [{ x: 40, y: 40 }, 'text', ['https://example.invalid/flash.bin'], /^not dropped/],
+            ['#picPatchBlue', 'uris', [folder], /^dropped: copy$/],
+        ]) {
+            const said = await drag(where, kind, ...items);
+            assert.match(said, answer, `${kind} ${items.join(' ')} onto ${JSON.stringify(where)}`);
+            if (kind === 'text' && where === '#txtFlash') await screenshotScreen(xserver, join(SHOTS, 'chromium-refused.png'));
+            await page.page.waitForTimeout(500);
+            await settled();
+            assert.deepEqual(await page.state(), shown, `${kind} ${items.join(' ')}`);
+        }
+        const probe = await page.probe();
+        assert.deepEqual(probe.states.length, states.length, 'no command ran');
+        assert.equal(probe.opened, opened, 'no message');
+        await stayed();
+        assert.deepEqual(page.problems, []);
+    });
 });
