@@ -1,13 +1,13 @@
-// Files and text dragged from a file manager's stand-in onto the page in a
-// Chromium with a window, on a private X server, as a person drags them: the
-// browser's own drag and drop, its real DataTransfer and its real handles.
+// Files and text dropped on the page. First dragged from a file manager's
+// stand-in onto a Chromium with a window, on a private X server, as a person
+// drags them: the browser's own drag and drop, DataTransfer and handles.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { chromium } from 'playwright-core';
-import { CHROMIUM, CHROMIUM_ARGS, KoravelPage, PAGE, servePage, skipReason } from './support/harness.mjs';
+import { CHROMIUM, CHROMIUM_ARGS, KoravelPage, PAGE, launchBrowser, servePage, skipReason } from './support/harness.mjs';
 import { dragTo, pressKeys, realDragSkipReason, screenshotScreen, startXvfb } from './support/screen.mjs';
 import { makeFlashImage, withSettings } from './support/flash.mjs';
 
@@ -138,5 +138,90 @@ describe('a real drag onto the page in Chromium', { skip: skipReason || realDrag
         assert.equal(probe.opened, opened, 'no message');
         await stayed();
         assert.deepEqual(page.problems, []);
+    });
+});
+
+// The page's own answers to drops that a real drag cannot time or shape here,
+// in headless Chromium: drop events the page is sent itself, carrying a File
+// and no handle, as a browser without getAsFileSystemHandle gives them.
+function dropFile([name, base64]) {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
+    const event = new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true });
+    document.documentElement.dispatchEvent(event);
+    return { loading: document.readyState === 'loading', program: typeof createKoravel, prevented: event.defaultPrevented };
+}
+
+describe('drops the page is sent', { skip: skipReason }, () => {
+    let browser;
+    let server;
+    let slowServer;
+
+    before(async () => {
+        server = await servePage();
+        slowServer = await servePage(undefined, { bytesPerSecond: 64 * 1024 });
+        browser = await launchBrowser();
+    });
+
+    after(async () => {
+        await browser?.close();
+        await server?.close();
+        await slowServer?.close();
+    });
+
+    test('a drop while the page is still arriving is taken once the program runs', async () => {
+        const page = await KoravelPage.open(browser, slowServer, { arrived: false });
+        try {
+            await page.page.waitForSelector('#frmMain', { state: 'attached', timeout: 30000 });
+            const sent = await page.page.evaluate(dropFile, ['early.bin', makeFlashImage('X', '5', '2').toString('base64')]);
+            assert.deepEqual(sent, { loading: true, program: 'undefined', prevented: true });
+            await page.page.waitForFunction(() => document.getElementById('txtFlash')?.value && document.documentElement.dataset.state === 'ready', null, { timeout: 30000 });
+            assert.deepEqual(await page.state(), {
+                txtFlash: 'early.bin',
+                region: 'Japan',
+                swirl: 'Black swirl',
+                broadcast: 'PAL_M',
+                language: 'Italian (Italiano)',
+                pictures: 'picPatchBlack',
+            });
+            assert.equal((await page.probe()).opened, 0, 'no message');
+        } finally {
+            await page.close();
+        }
+    });
+
+    test('a dropped file says what Select says of the same file; without a handle, Patch hands over a copy and the note says so first', async () => {
+        const page = await KoravelPage.open(browser, server);
+        try {
+            const notImage = Buffer.from('not a flash image\n');
+            await page.writeFlash('notes.txt', notImage);
+            await page.answerPicker('notes.txt');
+            const picked = await page.run('#cmdFlash');
+            assert.ok(picked.length > 0, 'Select refuses the file');
+            assert.equal(await page.page.isHidden('#saveNote'), true, 'a picked file is written in place here');
+            const dropped = await page.run(() => page.page.evaluate(dropFile, ['notes.txt', notImage.toString('base64')]));
+            assert.deepEqual(dropped, picked);
+
+            const image = makeFlashImage('Z', '3', '1');
+            assert.deepEqual(await page.run(() => page.page.evaluate(dropFile, ['dropped.bin', image.toString('base64')])), []);
+            assert.equal(await page.page.isVisible('#saveNote'), true, 'a dropped file without a handle is not');
+            await page.choose('cboPatch1', 'Japan');
+            const [download, messages] = await Promise.all([page.page.waitForEvent('download'), page.run('#cmdPatch')]);
+            assert.equal(download.suggestedFilename(), 'dropped.bin');
+            assert.deepEqual(readFileSync(await download.path()), withSettings(image, 'X31'));
+            assert.match(messages.map((m) => m.prompt).join('\n'), /^A patched copy of your flash file was handed to the browser as a download named "dropped\.bin"\./);
+
+            // While a message box is open, a drop does nothing.
+            const shown = await page.state();
+            await page.run(async () => {
+                await page.page.click('#cmdPatch');
+                await page.page.waitForFunction(() => document.getElementById('msgBox').open);
+                await page.page.evaluate(dropFile, ['other.bin', makeFlashImage('0', '0', '0').toString('base64')]);
+            });
+            assert.deepEqual(await page.state(), shown);
+            assert.deepEqual(page.problems, []);
+        } finally {
+            await page.close();
+        }
     });
 });
