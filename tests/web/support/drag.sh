@@ -5,8 +5,8 @@
 # "not dropped..."). Bounded: gives up after 40 s.
 #   drag.sh X Y uris FILE... | X Y text TEXT
 set -euo pipefail
-# shellcheck source=../../e2e/harness.sh
-source "$(dirname "$0")/../../e2e/harness.sh"
+# shellcheck source-path=SCRIPTDIR source=../../e2e/harness.sh
+source "$(dirname "$(realpath "$0")")/../../e2e/harness.sh"
 begin_run drag 40
 drag_to_screen "$@"
 echo "$dropped"

@@ -2,7 +2,7 @@
 // from a file manager's stand-in (tests/e2e/drag_source.py, driven by
 // xdotool through support/drag.sh). No window manager: a browser's window
 // sits where it is asked to.
-import { execFile, spawn } from 'node:child_process';
+import { execFile, execFileSync, spawn } from 'node:child_process';
 import { existsSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -14,10 +14,10 @@ export function realDragSkipReason() {
     for (const tool of ['/usr/bin/Xvfb', '/usr/bin/xdotool', '/usr/bin/python3']) {
         if (!existsSync(tool)) return `${tool} is missing: bash scripts/deps.sh web installs it`;
     }
-    for (const typelib of ['Gtk-3.0', 'Gdk-3.0']) {
-        if (!existsSync(`/usr/lib/x86_64-linux-gnu/girepository-1.0/${typelib}.typelib`)) {
-            return `GTK 3's introspection data (${typelib}) is missing: install gir1.2-gtk-3.0 and python3-gi`;
-        }
+    try {
+        execFileSync('/usr/bin/python3', ['-c', "import gi; gi.require_version('Gtk', '3.0'); gi.require_version('Gdk', '3.0')"], { stdio: 'pipe', timeout: 20000 });
+    } catch (e) {
+        return `the drag source cannot load GTK 3 in Python (${String(e.stderr || e.message).trim().split('\n').at(-1)}): install python3-gi and gir1.2-gtk-3.0`;
     }
     return false;
 }
