@@ -6,27 +6,17 @@ import assert from 'node:assert/strict';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
-import { PAGE, servePage } from './support/harness.mjs';
+import { PAGE, servePage, windowState } from './support/harness.mjs';
 import { firefoxSkipReason, launchFirefox } from './support/firefox.mjs';
 import { dragTo, realDragSkipReason, screenshotScreen, startXvfb } from './support/screen.mjs';
 import { makeFlashImage, withSettings } from './support/flash.mjs';
 
 const SHOTS = join(dirname(PAGE), 'screenshots');
 
-// What the window shows, read in the page.
-function shown() {
-    const text = (id) => {
-        const element = document.getElementById(id);
-        return element.tagName === 'SELECT' ? element.selectedOptions[0]?.text ?? '' : element.value;
-    };
+// What the page shows besides the window, read in the page.
+function around() {
     return {
         state: document.documentElement.dataset.state,
-        txtFlash: text('txtFlash'),
-        region: text('cboPatch1'),
-        swirl: text('cboPatch4'),
-        broadcast: text('cboPatch2'),
-        language: text('cboPatch3'),
-        pictures: ['picPatchRed', 'picPatchBlue', 'picPatchBlack'].filter((id) => !document.getElementById(id).hidden).join(' '),
         message: document.getElementById('msgBox').open ? document.getElementById('msgPrompt').textContent : null,
         note: document.getElementById('saveNote').hidden ? null : document.getElementById('saveNote').textContent,
         url: location.href,
@@ -59,11 +49,12 @@ describe('a real drag onto the page in Firefox ESR', { skip: firefoxSkipReason |
         await xserver?.close();
     });
 
-    // Polls what the window shows until `condition` holds; gives it.
+    const shown = async () => ({ ...(await firefox.run(windowState)), ...(await firefox.run(around)) });
+    // Polls what the page shows until `condition` holds; gives it.
     async function until(condition, seconds = 15) {
         const deadline = Date.now() + seconds * 1000;
         for (;;) {
-            const now = await firefox.run(shown);
+            const now = await shown();
             if (condition(now)) return now;
             if (Date.now() > deadline) throw new Error(`gave up waiting; the window shows ${JSON.stringify(now)}`);
             await new Promise((resolve) => setTimeout(resolve, 100));
@@ -77,7 +68,7 @@ describe('a real drag onto the page in Firefox ESR', { skip: firefoxSkipReason |
         return dragTo(xserver, x, y, kind, ...items);
     };
     const stayed = async () => {
-        assert.equal((await firefox.run(shown)).url, server.url);
+        assert.equal((await shown()).url, server.url);
         assert.equal((await firefox.send('WebDriver:GetWindowHandles')).length, 1, 'no other tab');
     };
 
@@ -135,7 +126,7 @@ describe('a real drag onto the page in Firefox ESR', { skip: firefoxSkipReason |
         writeFileSync(image, makeFlashImage('0', '1', '0'));
         const folder = join(files, 'folder.bin');
         mkdirSync(folder);
-        const before = await firefox.run(shown);
+        const before = await shown();
         for (const [where, kind, items, answer] of [
             ['#txtFlash', 'uris', [image, join(files, 'flash.bin')], 'none'],
             [{ x: 40, y: 600 }, 'uris', [image, join(files, 'flash.bin')], 'none'],
@@ -147,7 +138,7 @@ describe('a real drag onto the page in Firefox ESR', { skip: firefoxSkipReason |
             assert.equal(await firefox.run(() => window.lastDropEffect), answer, `${kind} ${items.join(' ')} onto ${JSON.stringify(where)}`);
             if (kind === 'uris' && items.length === 2 && typeof where === 'string') await screenshotScreen(xserver, join(SHOTS, 'firefox-refused.png'));
             await new Promise((resolve) => setTimeout(resolve, 700));
-            assert.deepEqual(await firefox.run(shown), before, `${kind} ${items.join(' ')}`);
+            assert.deepEqual(await shown(), before, `${kind} ${items.join(' ')}`);
         }
         await stayed();
     });
