@@ -4,7 +4,7 @@
 #   bash scripts/deps.sh            the Linux build and its tests
 #   bash scripts/deps.sh windows    the Windows build (mingw-w64) and Wine to test it
 #   bash scripts/deps.sh web        the web page (emscripten), its Node.js suites
-#                                   and Chromium for its browser tests
+#                                   and Chromium and Firefox ESR for its browser tests
 #   bash scripts/deps.sh flatpak    building the Flatpak on a stand-in runtime
 #                                   and driving it (with the linux packages)
 set -euo pipefail
@@ -29,9 +29,12 @@ windows=(
     nsis zip unzip
 )
 
+# Files are dragged onto the page in Chromium and Firefox ESR with windows, on
+# a private Xvfb, from a small GTK window driven by xdotool.
 web=(
     cmake ninja-build g++ zlib1g-dev googletest
-    emscripten chromium
+    emscripten chromium firefox-esr
+    xvfb xauth xdotool imagemagick python3-gi gir1.2-gtk-3.0
 )
 # flatpak-builder 1.2 strips with the host's eu-strip (elfutils).
 flatpak=(

@@ -14,6 +14,22 @@ EM_JS(void, koravel_picked_name_copy, (char* buffer, int size), {
     stringToUTF8(Module.koravelPicked.name, buffer, size);
 });
 
+// The page has read the drop already; only a handle may still be on its way.
+EM_ASYNC_JS(int, koravel_take_dropped, (), {
+    try {
+        const dropped = await Module.koravelEarlyPick;
+        Module.koravelEarlyPick = null;
+        if (!dropped) {
+            return 0;
+        }
+        Module.koravelPicked = dropped;
+        return 1;
+    } catch (e) {
+        console.error(e);
+        return 0;
+    }
+});
+
 // A File from <input type="file"> cannot be read once the file on disk has
 // changed or gone; a handle gives the file as it is now.
 EM_ASYNC_JS(double, koravel_file_size, (), {
@@ -108,6 +124,10 @@ std::string PickedFileName() {
     koravel_picked_name_copy(name.data(), size);
     name.resize(static_cast<std::size_t>(size - 1));
     return name;
+}
+
+std::string TakeDroppedFile() {
+    return koravel_take_dropped() != 0 ? PickedFileName() : std::string();
 }
 
 std::shared_ptr<PickedFile> BrowserPickedFiles::Find(const std::string& path) {

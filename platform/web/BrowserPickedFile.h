@@ -27,4 +27,8 @@ class BrowserPickedFiles : public PickedFiles {
 // The picked file's name, or the empty text when nothing was picked.
 std::string PickedFileName();
 
+// Makes the file the page took from a drop (Module.koravelEarlyPick) the
+// picked file, and gives its name; the empty text when nothing was taken.
+std::string TakeDroppedFile();
+
 } // namespace koravel

@@ -59,6 +59,12 @@ EMSCRIPTEN_KEEPALIVE void koravel_cmdFlash_Click() {
     app->handlers.cmdFlash_Click();
 }
 
+// One file dropped on the page, which took it in the drop as it opens the
+// picker in the click on Select.
+EMSCRIPTEN_KEEPALIVE void koravel_Form_OLEDragDrop() {
+    app->handlers.Form_OLEDragDrop(koravel::TakeDroppedFile());
+}
+
 EMSCRIPTEN_KEEPALIVE void koravel_cmdPatch_Click() {
     app->handlers.cmdPatch_Click();
 }

@@ -87,13 +87,14 @@
 
   // A command runs to its end before anything else on the page can be used:
   // the window takes no input while the program starts, or a picker, a file
-  // operation or a message box is pending, and a second click while busy
-  // does nothing. `pick`: a picker the page opened for the command.
+  // operation or a message box is pending, and a second click or a drop while
+  // busy does nothing. `pick`: a picker the page opened for the command, or
+  // the file it took from a drop. A drop may come before the window is drawn.
   let busy = false;
   async function run(command, pick) {
     busy = true;
     root.dataset.state = 'busy';
-    const frm = byId('frmMain');
+    const frm = byId('frmMain') || {};
     const focused = document.activeElement;
     frm.inert = true;
     let koravel = null;
@@ -108,9 +109,10 @@
     } finally {
       if (koravel) {
         koravel.koravelEarlyPick = null;
+        showSaveNote(koravel.koravelPicked);
       }
       frm.inert = false;
-      if (focused && frm.contains(focused)) {
+      if (focused && frm.contains?.(focused)) {
         focused.focus({preventScroll: true});
       }
       busy = false;
@@ -147,6 +149,55 @@
     }
   });
 
+  // A file dropped anywhere on the page is taken as Select takes a picked one.
+  // The browser never handles a drag itself: it would open, download or
+  // navigate to a dropped file and leave the page. While something is dragged
+  // over, the cursor says whether a drop would be taken: one file, not
+  // several, nor text or a link. Whether that one file is a folder shows only
+  // at the drop, which then does nothing.
+  const oneFile = (transfer) => {
+    const files = [...((transfer && transfer.items) || [])].filter((item) => item.kind === 'file');
+    return files.length === 1 ? files[0] : null;
+  };
+  const offer = (event) => {
+    event.preventDefault();
+    if (event.dataTransfer) {
+      event.dataTransfer.dropEffect = !busy && oneFile(event.dataTransfer) ? 'copy' : 'none';
+    }
+  };
+  document.addEventListener('dragenter', offer);
+  document.addEventListener('dragover', offer);
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    const item = oneFile(event.dataTransfer);
+    const entry = item && item.webkitGetAsEntry && item.webkitGetAsEntry();
+    // The item can be read only while the event runs: its File, and where the
+    // browser has it a handle that can write the file in place, asked for now.
+    const file = item && !(entry && entry.isDirectory) && item.getAsFile();
+    if (busy || !file) {
+      return;
+    }
+    let handle = null;
+    try {
+      handle = item.getAsFileSystemHandle ? item.getAsFileSystemHandle() : null;
+    } catch (e) {
+      console.error(e);
+    }
+    const dropped = Promise.resolve(handle).catch(() => null).then((got) => ({
+      name: file.name,
+      handle: got && got.kind === 'file' ? got : null,
+      file,
+    }));
+    run('koravel_Form_OLEDragDrop', dropped);
+  });
+
+  // Where Patch would hand over a patched copy as a download, the note under
+  // the window says so: for the file in hand, or one picked now (the
+  // program's own rule, koravelWritesInPlace).
+  const showSaveNote = (picked) => {
+    byId('saveNote').hidden = koravelWritesInPlace(picked || null);
+  };
+
   // A choice in the region or swirl list updates the preview; one made before
   // the program has started does once it has, before any command given after
   // it. A program that could not start says so at the next command, and a
@@ -169,9 +220,7 @@
   // the rest of the page is read (which unpacks it) and the window has been
   // drawn (at once in a tab that is not shown, which draws nothing).
   window.koravelWindowDrawn = () => {
-    // Where a picked file could not be changed in place, Patch hands over a
-    // patched copy as a download: the program's own rule says which.
-    byId('saveNote').hidden = koravelWritesInPlace(null);
+    showSaveNote(null);
     const opening = document.querySelector('[autofocus]');
     opening?.addEventListener('blur', () => opening.removeAttribute('autofocus'), {once: true});
     if (!busy) {

@@ -176,6 +176,27 @@ function pageProbe(picker) {
     window.showOpenFilePicker = showOpenFilePicker;
 }
 
+// What the window shows, read in the page: the path box, the four lists, the
+// visible picture(s).
+export function windowState() {
+    const value = (id) => {
+        const element = document.getElementById(id);
+        return element.tagName === 'SELECT' ? element.selectedOptions[0]?.text ?? '' : element.value;
+    };
+    const shown = ['picPatchRed', 'picPatchBlue', 'picPatchBlack'].filter((id) => {
+        const element = document.getElementById(id);
+        return !element.hidden && element.getClientRects().length > 0 && getComputedStyle(element).visibility === 'visible';
+    });
+    return {
+        txtFlash: value('txtFlash'),
+        region: value('cboPatch1'),
+        swirl: value('cboPatch4'),
+        broadcast: value('cboPatch2'),
+        language: value('cboPatch3'),
+        pictures: shown.join(' '),
+    };
+}
+
 export class KoravelPage {
     // picker: 'opfs' answers the picker from the origin-private file system;
     // 'read-only-handles' does too, with handles that have no createWritable;
@@ -287,24 +308,7 @@ export class KoravelPage {
 
     // What the window shows: the path box, the four lists, the visible picture(s).
     state() {
-        return this.page.evaluate(() => {
-            const value = (id) => {
-                const element = document.getElementById(id);
-                return element.tagName === 'SELECT' ? element.selectedOptions[0]?.text ?? '' : element.value;
-            };
-            const shown = ['picPatchRed', 'picPatchBlue', 'picPatchBlack'].filter((id) => {
-                const element = document.getElementById(id);
-                return !element.hidden && element.getClientRects().length > 0 && getComputedStyle(element).visibility === 'visible';
-            });
-            return {
-                txtFlash: value('txtFlash'),
-                region: value('cboPatch1'),
-                swirl: value('cboPatch4'),
-                broadcast: value('cboPatch2'),
-                language: value('cboPatch3'),
-                pictures: shown.join(' '),
-            };
-        });
+        return this.page.evaluate(windowState);
     }
 
     async messageShown() {
