@@ -18,7 +18,7 @@ linux=(
     weston xwayland qt6-wayland imagemagick
     kwin-wayland kwin-style-breeze mutter
     dbus xdg-desktop-portal xdg-desktop-portal-gtk qt6-xdgdesktopportal-platformtheme
-    at-spi2-core python3-gi gir1.2-atspi-2.0
+    at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
     bubblewrap fuse3 dbus-daemon libglib2.0-bin
 )
 windows=(
