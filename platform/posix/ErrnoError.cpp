@@ -64,4 +64,10 @@ FileError ErrnoWriteError(int errnum) {
     }
 }
 
+FileError PortalReadOnlyError() {
+    return Denied("the desktop handed this file to Koravel for reading only. Pick it with "
+                  "Select, whose Open dialog hands files over for writing, or copy it to a "
+                  "folder of your own and patch the copy.");
+}
+
 } // namespace koravel

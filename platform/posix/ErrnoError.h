@@ -12,4 +12,8 @@ FileError ErrnoError(int errnum);
 // file that may not be changed is 70, with what the user can do about it.
 FileError ErrnoWriteError(int errnum);
 
+// A file the desktop's document portal handed over for reading only (a file
+// dropped from outside a sandbox) refused for writing.
+FileError PortalReadOnlyError();
+
 } // namespace koravel

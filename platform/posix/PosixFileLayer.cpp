@@ -3,6 +3,7 @@
 #include "platform/FileError.h"
 #include "platform/posix/ErrnoError.h"
 #include "platform/posix/OtherOpeners.h"
+#include "platform/posix/PortalMounts.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -83,6 +84,9 @@ void PosixFileLayer::Open(int fileNumber, const std::string& path, OpenMode mode
         const int errnum = errno;
         if (errnum == ENOENT && !ParentIsFolder(path)) {
             throw FileError(err::PathNotFound, "Path not found");
+        }
+        if (mode == OpenMode::ReadWrite && errnum == EACCES && OnDocumentPortal(path)) {
+            throw PortalReadOnlyError(); // not the user's permissions: the portal's grant
         }
         throw mode == OpenMode::ReadWrite ? ErrnoWriteError(errnum) : ErrnoError(errnum);
     }

@@ -3,6 +3,7 @@
 // is 70.
 #include "platform/posix/ErrnoError.h"
 #include "platform/posix/OtherOpeners.h"
+#include "platform/posix/PortalMounts.h"
 #include "platform/posix/PosixFileLayer.h"
 
 #include "Caught.h"
@@ -301,3 +302,24 @@ TEST(ErrnoError, AFileThatMayNotBeChangedIsNotBlamedOnAnotherProgram) {
 }
 
 } // namespace
+
+// A file the document portal handed over for reading only is refused for what
+// it is, not for its user's permissions.
+TEST(ErrnoError, TheDocumentPortalsMountIsToldFromOtherFuseMounts) {
+    const std::string mountinfo =
+        "24 1 0:22 / /run rw,nosuid - tmpfs tmpfs rw\n"
+        "61 24 0:51 / /run/user/1000/doc rw,nosuid,nodev shared:33 - fuse.portal portal "
+        "rw,user_id=1000\n"
+        "62 24 0:52 / /home/me/my\\040dumps rw - fuse.sshfs me@host:/dumps rw\n"
+        "63 24 0:53 / /run/flatpak/doc rw - fuse.portal portal rw\n";
+    EXPECT_TRUE(OnDocumentPortal("/run/user/1000/doc/4f1a/flash.bin", mountinfo));
+    EXPECT_TRUE(OnDocumentPortal("/run/flatpak/doc/4f1a/flash.bin", mountinfo));
+    EXPECT_FALSE(OnDocumentPortal("/run/user/1000/documents/flash.bin", mountinfo));
+    EXPECT_FALSE(OnDocumentPortal("/home/me/my dumps/flash.bin", mountinfo));
+    EXPECT_FALSE(OnDocumentPortal("/run/user/1000/doc", mountinfo));
+    EXPECT_FALSE(OnDocumentPortal("/tmp/flash.bin")); // this process's own mounts
+
+    const FileError refused = PortalReadOnlyError();
+    EXPECT_EQ(refused.Number(), err::PermissionDenied);
+    EXPECT_NE(refused.Description().find("for reading only"), std::string::npos);
+}
