@@ -311,13 +311,14 @@ TEST(ErrnoError, TheDocumentPortalsMountIsToldFromOtherFuseMounts) {
         "61 24 0:51 / /run/user/1000/doc rw,nosuid,nodev shared:33 - fuse.portal portal "
         "rw,user_id=1000\n"
         "62 24 0:52 / /home/me/my\\040dumps rw - fuse.sshfs me@host:/dumps rw\n"
-        "63 24 0:53 / /run/flatpak/doc rw - fuse.portal portal rw\n";
-    EXPECT_TRUE(OnDocumentPortal("/run/user/1000/doc/4f1a/flash.bin", mountinfo));
-    EXPECT_TRUE(OnDocumentPortal("/run/flatpak/doc/4f1a/flash.bin", mountinfo));
-    EXPECT_FALSE(OnDocumentPortal("/run/user/1000/documents/flash.bin", mountinfo));
-    EXPECT_FALSE(OnDocumentPortal("/home/me/my dumps/flash.bin", mountinfo));
-    EXPECT_FALSE(OnDocumentPortal("/run/user/1000/doc", mountinfo));
-    EXPECT_FALSE(OnDocumentPortal("/tmp/flash.bin")); // this process's own mounts
+        "63 24 0:53 /by-app/io.github.koravel.Koravel /run/flatpak/doc rw - fuse.portal portal "
+        "rw\n";
+    EXPECT_TRUE(IsDocumentPortal(0, 51, mountinfo));
+    EXPECT_TRUE(IsDocumentPortal(0, 53, mountinfo));
+    EXPECT_FALSE(IsDocumentPortal(0, 52, mountinfo)); // another FUSE file system
+    EXPECT_FALSE(IsDocumentPortal(0, 22, mountinfo));
+    EXPECT_FALSE(IsDocumentPortal(5, 1, mountinfo));
+    EXPECT_FALSE(OnDocumentPortal("/proc/self/mountinfo")); // this process's own mounts
 
     const FileError refused = PortalReadOnlyError();
     EXPECT_EQ(refused.Number(), err::PermissionDenied);
