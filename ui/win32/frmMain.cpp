@@ -154,7 +154,6 @@ bool frmMain::OnCreate() {
     if (!CreateControls()) {
         return false;
     }
-    OrderForTabbing();
     LoadPictures();
     FitWindowToClient();
     return true;
@@ -205,8 +204,14 @@ void frmMain::FocusFirstControl() {
     }
 }
 
+// Created in focus order, which is not their declared order: Tab follows the
+// z-order of the controls, and each new control goes below those before it.
 bool frmMain::CreateControls() {
+    std::array<std::size_t, kControls.size()> byTab{};
     for (std::size_t i = 0; i < kControls.size(); ++i) {
+        byTab[static_cast<std::size_t>(kControls[i].tabIndex)] = i;
+    }
+    for (const std::size_t i : byTab) {
         const ControlDesign& design = kControls[i];
         const RECT place = PlaceOf(design);
         HWND control = ::CreateWindowExW(
@@ -243,20 +248,6 @@ RECT frmMain::PlaceOf(const ControlDesign& design) const {
         height = OpenedListHeight(height, ItemsOf(design.id).size());
     }
     return RECT{left, top, left + PixelsFromTwips(design.twips.width, dpi_), top + height};
-}
-
-// Tab follows the z-order of the controls: put them in focus order, which is
-// not their creation order.
-void frmMain::OrderForTabbing() {
-    std::array<HWND, kControls.size()> byTab{};
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        byTab[static_cast<std::size_t>(kControls[i].tabIndex)] = controls_[i];
-    }
-    HWND after = HWND_TOP;
-    for (HWND control : byTab) {
-        ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        after = control;
-    }
 }
 
 // Everything that depends on the dpi, again, for a window moved to a monitor

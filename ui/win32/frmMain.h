@@ -64,7 +64,6 @@ class frmMain : public FormView {
     void LoadPictures();
     void PlaceControls();
     void FitWindowToClient();
-    void OrderForTabbing();
     void FocusFirstControl();
     SIZE WindowSizeForClient() const;
 
@@ -74,7 +73,7 @@ class frmMain : public FormView {
     FormHandlers* handlers_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;
-    std::array<HWND, kControls.size()> controls_{}; // in creation order
+    std::array<HWND, kControls.size()> controls_{}; // in the order of kControls
     UniqueFont font_;
     std::array<UniqueBitmap, 3> pictures_; // red, blue, black, for the current dpi
     UniqueIcon bigIcon_;
