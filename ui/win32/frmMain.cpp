@@ -137,6 +137,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         OnActivate(LOWORD(wParam) != WA_INACTIVE);
         return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0); // closing the window ends the program
         return 0;
@@ -195,6 +198,15 @@ void frmMain::OnActivate(bool active) {
         ::SetFocus(lastFocus_);
     } else {
         FocusFirstControl();
+    }
+}
+
+// One file dropped, not a folder, is what Select takes from its dialog;
+// several files or a folder change nothing.
+void frmMain::OnDropFiles(HDROP drop) {
+    const std::optional<std::wstring> path = drops_.TakeOnlyFile(drop);
+    if (path && handlers_ != nullptr) {
+        handlers_->Form_OLEDragDrop(Utf8FromWide(*path));
     }
 }
 

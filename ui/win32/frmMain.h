@@ -4,6 +4,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "ui/FormView.h"
 #include "ui/win32/ControlLayout.h"
+#include "ui/win32/DroppedFiles.h"
 #include "ui/win32/ScreenReaderAnswers.h"
 
 #include <array>
@@ -16,16 +17,20 @@ namespace win32 {
 
 // The main window as Win32 draws it: the ten stock controls, their geometry
 // in twips scaled to the window's dpi, the system's message font, the focus
-// order and the names screen readers read. What the window does lives in
-// FormHandlers.
+// order, the names screen readers read, and files dropped on it. What the
+// window does lives in FormHandlers.
 class frmMain : public FormView {
   public:
     static constexpr const wchar_t* ClassName = L"KoravelMain";
     static constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    static constexpr DWORD ExStyle = 0;
+    // Takes dropped files by its style rather than DragAcceptFiles, which is
+    // shell32's: the program then loads shell32 only when a file is dropped.
+    static constexpr DWORD ExStyle = WS_EX_ACCEPTFILES;
 
-    // `loader` finds the accessibility functions when a screen reader first asks.
-    frmMain(HINSTANCE instance, FunctionLoader& loader) : instance_(instance), answers_(loader) {}
+    // `loader` finds the accessibility functions when a screen reader first
+    // asks, and those reading a drop when a file is first dropped.
+    frmMain(HINSTANCE instance, FunctionLoader& loader)
+        : instance_(instance), answers_(loader), drops_(loader) {}
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
@@ -57,6 +62,7 @@ class frmMain : public FormView {
     void OnCommand(int id, int code);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     void OnActivate(bool active);
+    void OnDropFiles(HDROP drop);
 
     bool CreateControls();
     RECT PlaceOf(const ControlDesign& design) const;
@@ -70,6 +76,7 @@ class frmMain : public FormView {
     HWND hwnd_ = nullptr;
     HINSTANCE instance_;
     ScreenReaderAnswers answers_; // outlives the controls, destroyed with the window
+    DroppedFiles drops_;
     FormHandlers* handlers_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;
