@@ -9,8 +9,14 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace koravel::win32 {
 namespace {
+
+// The preview's pictures, red, blue and black, as frmMain::pictures_ holds them.
+constexpr std::array<ControlId, 3> kPictureBoxes{idpicPatchRed, idpicPatchBlue, idpicPatchBlack};
+constexpr std::array<int, 3> kPictureResources{IDB_SWIRL_RED, IDB_SWIRL_BLUE, IDB_SWIRL_BLACK};
 
 constexpr std::size_t IndexOf(ControlId id) {
     return static_cast<std::size_t>(id - idcboPatch4);
@@ -157,7 +163,6 @@ bool frmMain::OnCreate() {
     if (!CreateControls()) {
         return false;
     }
-    LoadPictures();
     FitWindowToClient();
     return true;
 }
@@ -271,7 +276,7 @@ void frmMain::ApplyDpi(UINT dpi) {
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
     }
     font_ = std::move(font); // the old font is freed once no control uses it
-    LoadPictures();
+    ReloadPictures();
     PlaceControls();
 
     bigIcon_.Reset(static_cast<HICON>(::LoadImageW(
@@ -285,17 +290,25 @@ void frmMain::ApplyDpi(UINT dpi) {
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
 
-void frmMain::LoadPictures() {
+// A picture is loaded when it is first shown: the window starts with only the
+// one the preview shows, and pays for no other.
+void frmMain::LoadPicture(std::size_t index) {
     const auto scale =
         static_cast<int>(PictureDrawingFor(static_cast<double>(dpi_) / USER_DEFAULT_SCREEN_DPI));
-    const std::array<int, 3> bases{IDB_SWIRL_RED, IDB_SWIRL_BLUE, IDB_SWIRL_BLACK};
-    const std::array<ControlId, 3> boxes{idpicPatchRed, idpicPatchBlue, idpicPatchBlack};
-    for (std::size_t i = 0; i < bases.size(); ++i) {
-        UniqueBitmap bitmap(static_cast<HBITMAP>(::LoadImageW(
-            instance_, MAKEINTRESOURCEW(bases[i] + scale), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-        ::SendMessageW(Control(boxes[i]), STM_SETIMAGE, IMAGE_BITMAP,
-                       reinterpret_cast<LPARAM>(bitmap.Get()));
-        pictures_[i] = std::move(bitmap);
+    UniqueBitmap bitmap(static_cast<HBITMAP>(
+        ::LoadImageW(instance_, MAKEINTRESOURCEW(kPictureResources[index] + scale), IMAGE_BITMAP, 0,
+                     0, LR_DEFAULTCOLOR)));
+    ::SendMessageW(Control(kPictureBoxes[index]), STM_SETIMAGE, IMAGE_BITMAP,
+                   reinterpret_cast<LPARAM>(bitmap.Get()));
+    pictures_[index] = std::move(bitmap);
+}
+
+// The pictures loaded so far, drawn for the new dpi.
+void frmMain::ReloadPictures() {
+    for (std::size_t i = 0; i < pictures_.size(); ++i) {
+        if (pictures_[i]) {
+            LoadPicture(i);
+        }
     }
 }
 
@@ -377,7 +390,13 @@ void frmMain::SetListText(ListBox list, const std::string& text) {
 }
 
 void frmMain::SetPictureVisible(PictureBox picture, bool visible) {
-    ::ShowWindow(Control(IdOf(picture)), visible ? SW_SHOWNA : SW_HIDE);
+    const ControlId box = IdOf(picture);
+    const auto index = static_cast<std::size_t>(
+        std::find(kPictureBoxes.begin(), kPictureBoxes.end(), box) - kPictureBoxes.begin());
+    if (visible && !pictures_[index]) {
+        LoadPicture(index);
+    }
+    ::ShowWindow(Control(box), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 } // namespace koravel::win32

@@ -67,7 +67,8 @@ class frmMain : public FormView {
     bool CreateControls();
     RECT PlaceOf(const ControlDesign& design) const;
     void ApplyDpi(UINT dpi);
-    void LoadPictures();
+    void LoadPicture(std::size_t index);
+    void ReloadPictures();
     void PlaceControls();
     void FitWindowToClient();
     void FocusFirstControl();
@@ -82,7 +83,7 @@ class frmMain : public FormView {
     HWND lastFocus_ = nullptr;
     std::array<HWND, kControls.size()> controls_{}; // in the order of kControls
     UniqueFont font_;
-    std::array<UniqueBitmap, 3> pictures_; // red, blue, black, for the current dpi
+    std::array<UniqueBitmap, 3> pictures_; // red, blue, black, once shown, for the dpi
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
 };

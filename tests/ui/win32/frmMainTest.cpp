@@ -214,7 +214,11 @@ TEST_F(Win32Window, ControlsSitAtTheirPixelsAt96Dpi) {
     for (const auto& [id, pixels] : expected) {
         EXPECT_EQ(RectOf(id), pixels) << kControls[static_cast<std::size_t>(id - idcboPatch4)].name;
     }
-    // Each picture box shows the 150 x 116 picture inside its edge.
+    // Each picture box, once shown, shows the 150 x 116 picture inside its edge.
+    for (PictureBox picture :
+         {PictureBox::picPatchRed, PictureBox::picPatchBlue, PictureBox::picPatchBlack}) {
+        window.SetPictureVisible(picture, true);
+    }
     for (ControlId id : {idpicPatchRed, idpicPatchBlue, idpicPatchBlack}) {
         RECT client{};
         ::GetClientRect(At(id), &client);
@@ -248,6 +252,12 @@ TEST_F(Win32Window, KeepsItsProportionsAt144DpiWithTheLargerPictures) {
     ASSERT_NE(::GetObjectW(image, sizeof(bitmap), &bitmap), 0);
     EXPECT_EQ(bitmap.bmWidth, 225); // drawn for 1.5x, not stretched
     EXPECT_EQ(bitmap.bmHeight, 174);
+    // A picture first shown after the change is drawn for the new dpi too.
+    window.SetPictureVisible(PictureBox::picPatchBlack, true);
+    image = reinterpret_cast<HBITMAP>(
+        ::SendMessageW(At(idpicPatchBlack), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(::GetObjectW(image, sizeof(bitmap), &bitmap), 0);
+    EXPECT_EQ(bitmap.bmWidth, 225);
 
     ChangeDpi(96);
     EXPECT_EQ(ClientSize().cx, 250);
