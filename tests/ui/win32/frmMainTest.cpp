@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <oleacc.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -356,6 +357,37 @@ TEST_F(Win32Window, ButtonsRunSelectAndPatchAndEnterRunsNeither) {
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(dialog.titles.size(), 1u);
     EXPECT_TRUE(::IsWindow(window.Handle()));
+}
+
+// A drop as the system hands it to the window: DROPFILES, then each path and
+// its NUL, and one more NUL.
+HDROP DropOf(const std::wstring& path) {
+    const std::size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(path.begin(), path.end(), reinterpret_cast<wchar_t*>(header + 1));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// A path longer than MAX_PATH, with a character beyond the BMP, reaches Select
+// whole: the path box holds it, and Select's own message says it cannot be read.
+TEST_F(Win32Window, ADroppedPathOfAnyLengthIsTakenWhole) {
+    std::wstring wide = L"C:\\no such folder";
+    std::string utf8 = "C:\\no such folder";
+    while (wide.size() <= MAX_PATH) {
+        wide += L"\\disk \xD83D\xDCBE"; // U+1F4BE
+        utf8 += "\\disk \xF0\x9F\x92\xBE";
+    }
+    wide += L"\\flash.bin";
+    utf8 += "\\flash.bin";
+    ::SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(wide)), 0);
+    EXPECT_EQ(window.FlashText(), utf8);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].prompt.rfind("Cannot read the flash file.", 0), 0u);
+    EXPECT_EQ(messages.shown[0].title, "Error");
 }
 
 TEST_F(Win32Window, ShowsTheRedPicturePixelForPixel) {
