@@ -136,6 +136,8 @@ waitForNoWindow
 column() { cut -d' ' -f"$1" "$work/$2" | median; }
 kMs=$(column 1 koravel) kCpu=$(column 2 koravel) kRss=$(column 3 koravel) kSrv=$(column 4 koravel)
 fMs=$(column 1 floor) fCpu=$(column 2 floor) fRss=$(column 3 floor) fSrv=$(column 4 floor)
+# Each round's two runs met the same load: their ratio moves less than the medians'.
+paired() { paste -d' ' "$work/koravel" "$work/floor" | awk -v c="$1" '{ printf "%.4f\n", $c / $(c + 4) }' | median; }
 
 # The file work, in the same prefix.
 if ! timeout 900 wine "$fileBench" "$fileRuns" </dev/null >"$work/files" 2>"$work/files.log"; then
@@ -157,6 +159,8 @@ printf '%-20s %10.1f %10.1f %10.0f %14.1f\n' Koravel.exe "$kMs" "$kCpu" "$kRss" 
 printf '%-20s %10.1f %10.1f %10.0f %14.1f\n' 'floor (bare Win32)' "$fMs" "$fCpu" "$fRss" "$fSrv"
 printf '%-20s %10s %10s %10s %14s\n' 'Koravel / floor' "$(ratio "$kMs" "$fMs")" \
     "$(ratio "$kCpu" "$fCpu")" "$(ratio "$kRss" "$fRss")" "$(ratio "$kSrv" "$fSrv")"
+printf '%-20s %10.3f %10.3f %10.3f %14.3f\n' 'median per round' "$(paired 1)" "$(paired 2)" \
+    "$(paired 3)" "$(paired 4)"
 echo "(CPU: the program's threads until the map; server: the wineserver's, launch to exit)"
 
 # --- What Koravel.exe's bytes are ---

@@ -26,6 +26,7 @@ windows=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 fonts-wine
     xvfb xauth xdotool x11-utils imagemagick
+    python3-gi gir1.2-gtk-3.0
     nsis zip unzip
 )
 

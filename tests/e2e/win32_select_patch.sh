@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Drives the real Koravel.exe under Wine on an X display the way a user does:
 # mouse clicks at the controls' places in the window, keys typed into the Open
-# dialog, the lists and the path box, Return on the message boxes; then once
-# more with the keyboard alone. Then reads the images' bytes, and what each
+# dialog, the lists and the path box, Return on the message boxes, files
+# dragged onto the window from a file manager's kind of window; then once more
+# with the keyboard alone. Then reads the images' bytes, and what each
 # message box said.
 #
 #   win32_select_patch.sh <Koravel.exe> <koravel_share_holder.exe> [folder for screenshots]
@@ -300,6 +301,33 @@ patch_expecting Information "Your flash file was patched successfully."
 dismiss Information
 for image in "$black" "$target" "$held" "$japan"; do expect_changes "$image"; done
 
+# ---- files dropped from a file manager ------------------------------------------
+
+# One image dragged onto the window, here onto the preview, is taken as Select
+# takes a picked one: the lists and the preview follow it, and the path box
+# holds its path, folder with a space and an é included, for Patch. Two files,
+# or a folder, dropped then change nothing: had either been taken, the preview
+# would turn red or a box would say why the folder cannot be read, and Patch
+# would write elsewhere.
+drag_onto 124 60 uris "$black"
+[[ $dropped == "dropped: copy" ]] || fail "the window did not take the dragged image: $dropped"
+expect_preview black "dropping an image with the black swirl"
+expect_no_box "dropping $black"
+screenshot dropped
+drag_onto 124 200 uris "$held" "$japan"
+expect_preview black "dropping two images"
+expect_no_box "dropping two images"
+drag_onto 124 200 uris "$work/images"
+expect_preview black "dropping a folder"
+expect_no_box "dropping a folder"
+screenshot dropped-folder
+pick_in_list 64 178 -1 # Europe -> USA, the black swirl kept
+patch_expecting Information "Your flash file was patched successfully."
+dismiss Information
+expect_changes "$black" 0x1A002 0x1A0A2
+expect_settings "$black" Y 3 2 # USA with the black swirl, French, PAL_M
+for image in "$target" "$held" "$japan"; do expect_changes "$image"; done
+
 # ---- closing the window ends the program ------------------------------------------
 
 click_at 96 146
@@ -337,4 +365,4 @@ expect_changes "$keys" 0x1A002 0x1A004 0x1A0A2 0x1A0A4
 expect_settings "$keys" Y 1 3 # USA with the black swirl, English, PAL_N
 close_koravel
 
-echo "PASS: start, select, list changes, patch, empty path, image open in a viewer, release and reselect, and the whole job from the keyboard all behaved"
+echo "PASS: start, select, list changes, patch, empty path, image open in a viewer, release and reselect, an image, two files and a folder dropped, and the whole job from the keyboard all behaved"

@@ -24,24 +24,31 @@ ScreenReaderAnswers::~ScreenReaderAnswers() {
     }
 }
 
+std::size_t ScreenReaderAnswers::IndexOf(ControlId id) {
+    return static_cast<std::size_t>(id - kControls.front().id);
+}
+
+// The control's user data, which belongs to the program that made the
+// window, leads back here, and its id to the procedure of its class.
 void ScreenReaderAnswers::Attach(HWND control, ControlId id) {
-    ::SetWindowSubclass(control, &ScreenReaderAnswers::ControlProc, static_cast<UINT_PTR>(id),
-                        reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    classProcs_[IndexOf(id)] = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ScreenReaderAnswers::ControlProc)));
 }
 
 LRESULT CALLBACK ScreenReaderAnswers::ControlProc(HWND control, UINT message, WPARAM wParam,
-                                                  LPARAM lParam, UINT_PTR id, DWORD_PTR self) {
+                                                  LPARAM lParam) {
+    auto* self =
+        reinterpret_cast<ScreenReaderAnswers*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    const auto id = static_cast<ControlId>(::GetDlgCtrlID(control));
     // The object id is a 32-bit value, whatever the width of lParam.
     if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
-        const LRESULT answer = reinterpret_cast<ScreenReaderAnswers*>(self)->Answer(
-            control, static_cast<ControlId>(id), wParam);
+        const LRESULT answer = self->Answer(control, id, wParam);
         if (answer != 0) {
             return answer;
         }
-    } else if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(control, &ScreenReaderAnswers::ControlProc, id);
     }
-    return ::DefSubclassProc(control, message, wParam, lParam);
+    return ::CallWindowProcW(self->classProcs_[IndexOf(id)], control, message, wParam, lParam);
 }
 
 // Zero lets the control answer by itself, as it would without this object.

@@ -5,6 +5,8 @@
 
 #include <oleacc.h>
 
+#include <array>
+
 namespace koravel::win32 {
 
 // Answers a screen reader's request for a control's accessible object
@@ -14,6 +16,11 @@ namespace koravel::win32 {
 // oleacc and COM are loaded from the system folder on the first request, so a
 // window no screen reader asks about never loads them; without them, the
 // control answers as it would by itself.
+// Each control's window procedure is replaced directly rather than through
+// SetWindowSubclass: comctl32 finds a subclassed window's chain through a
+// window property on every message, which Wine asks its server for (some 900
+// requests in a start-up that otherwise makes 10,700). Here a message costs
+// two reads of the control's own window data, which stay in the process.
 // Microsoft documents Dynamic Annotation (IAccPropServices::SetHwndPropStr)
 // for naming a standard control. It is not used: under Wine every
 // IAccPropServices method returns E_NOTIMPL, so a window named that way would
@@ -31,12 +38,13 @@ class ScreenReaderAnswers {
     void Attach(HWND control, ControlId id);
 
   private:
-    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
-                                        UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+    static std::size_t IndexOf(ControlId id);
     LRESULT Answer(HWND control, ControlId id, WPARAM flags);
     bool Load();
 
     FunctionLoader& loader_;
+    std::array<WNDPROC, kControls.size()> classProcs_{}; // by id, from the first
     enum class State { NotLoaded, Ready, Missing } state_ = State::NotLoaded;
     bool comStarted_ = false;
     HRESULT(WINAPI* createStandard_)(HWND, LONG, REFIID, void**) = nullptr;

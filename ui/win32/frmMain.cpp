@@ -9,8 +9,14 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace koravel::win32 {
 namespace {
+
+// The preview's pictures, red, blue and black, as frmMain::pictures_ holds them.
+constexpr std::array<ControlId, 3> kPictureBoxes{idpicPatchRed, idpicPatchBlue, idpicPatchBlack};
+constexpr std::array<int, 3> kPictureResources{IDB_SWIRL_RED, IDB_SWIRL_BLUE, IDB_SWIRL_BLACK};
 
 constexpr std::size_t IndexOf(ControlId id) {
     return static_cast<std::size_t>(id - idcboPatch4);
@@ -137,6 +143,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         OnActivate(LOWORD(wParam) != WA_INACTIVE);
         return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0); // closing the window ends the program
         return 0;
@@ -154,8 +163,6 @@ bool frmMain::OnCreate() {
     if (!CreateControls()) {
         return false;
     }
-    OrderForTabbing();
-    LoadPictures();
     FitWindowToClient();
     return true;
 }
@@ -199,14 +206,29 @@ void frmMain::OnActivate(bool active) {
     }
 }
 
+// One file dropped, not a folder, is what Select takes from its dialog;
+// several files or a folder change nothing.
+void frmMain::OnDropFiles(HDROP drop) {
+    const std::optional<std::wstring> path = drops_.TakeOnlyFile(drop);
+    if (path && handlers_ != nullptr) {
+        handlers_->Form_OLEDragDrop(Utf8FromWide(*path));
+    }
+}
+
 void frmMain::FocusFirstControl() {
     if (HWND first = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
         ::SetFocus(first);
     }
 }
 
+// Created in focus order, which is not their declared order: Tab follows the
+// z-order of the controls, and each new control goes below those before it.
 bool frmMain::CreateControls() {
+    std::array<std::size_t, kControls.size()> byTab{};
     for (std::size_t i = 0; i < kControls.size(); ++i) {
+        byTab[static_cast<std::size_t>(kControls[i].tabIndex)] = i;
+    }
+    for (const std::size_t i : byTab) {
         const ControlDesign& design = kControls[i];
         const RECT place = PlaceOf(design);
         HWND control = ::CreateWindowExW(
@@ -245,20 +267,6 @@ RECT frmMain::PlaceOf(const ControlDesign& design) const {
     return RECT{left, top, left + PixelsFromTwips(design.twips.width, dpi_), top + height};
 }
 
-// Tab follows the z-order of the controls: put them in focus order, which is
-// not their creation order.
-void frmMain::OrderForTabbing() {
-    std::array<HWND, kControls.size()> byTab{};
-    for (std::size_t i = 0; i < kControls.size(); ++i) {
-        byTab[static_cast<std::size_t>(kControls[i].tabIndex)] = controls_[i];
-    }
-    HWND after = HWND_TOP;
-    for (HWND control : byTab) {
-        ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        after = control;
-    }
-}
-
 // Everything that depends on the dpi, again, for a window moved to a monitor
 // of another density.
 void frmMain::ApplyDpi(UINT dpi) {
@@ -268,7 +276,7 @@ void frmMain::ApplyDpi(UINT dpi) {
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
     }
     font_ = std::move(font); // the old font is freed once no control uses it
-    LoadPictures();
+    ReloadPictures();
     PlaceControls();
 
     bigIcon_.Reset(static_cast<HICON>(::LoadImageW(
@@ -282,17 +290,25 @@ void frmMain::ApplyDpi(UINT dpi) {
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
 
-void frmMain::LoadPictures() {
+// A picture is loaded when it is first shown: the window starts with only the
+// one the preview shows, and pays for no other.
+void frmMain::LoadPicture(std::size_t index) {
     const auto scale =
         static_cast<int>(PictureDrawingFor(static_cast<double>(dpi_) / USER_DEFAULT_SCREEN_DPI));
-    const std::array<int, 3> bases{IDB_SWIRL_RED, IDB_SWIRL_BLUE, IDB_SWIRL_BLACK};
-    const std::array<ControlId, 3> boxes{idpicPatchRed, idpicPatchBlue, idpicPatchBlack};
-    for (std::size_t i = 0; i < bases.size(); ++i) {
-        UniqueBitmap bitmap(static_cast<HBITMAP>(::LoadImageW(
-            instance_, MAKEINTRESOURCEW(bases[i] + scale), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-        ::SendMessageW(Control(boxes[i]), STM_SETIMAGE, IMAGE_BITMAP,
-                       reinterpret_cast<LPARAM>(bitmap.Get()));
-        pictures_[i] = std::move(bitmap);
+    UniqueBitmap bitmap(static_cast<HBITMAP>(
+        ::LoadImageW(instance_, MAKEINTRESOURCEW(kPictureResources[index] + scale), IMAGE_BITMAP, 0,
+                     0, LR_DEFAULTCOLOR)));
+    ::SendMessageW(Control(kPictureBoxes[index]), STM_SETIMAGE, IMAGE_BITMAP,
+                   reinterpret_cast<LPARAM>(bitmap.Get()));
+    pictures_[index] = std::move(bitmap);
+}
+
+// The pictures loaded so far, drawn for the new dpi.
+void frmMain::ReloadPictures() {
+    for (std::size_t i = 0; i < pictures_.size(); ++i) {
+        if (pictures_[i]) {
+            LoadPicture(i);
+        }
     }
 }
 
@@ -374,7 +390,13 @@ void frmMain::SetListText(ListBox list, const std::string& text) {
 }
 
 void frmMain::SetPictureVisible(PictureBox picture, bool visible) {
-    ::ShowWindow(Control(IdOf(picture)), visible ? SW_SHOWNA : SW_HIDE);
+    const ControlId box = IdOf(picture);
+    const auto index = static_cast<std::size_t>(
+        std::find(kPictureBoxes.begin(), kPictureBoxes.end(), box) - kPictureBoxes.begin());
+    if (visible && !pictures_[index]) {
+        LoadPicture(index);
+    }
+    ::ShowWindow(Control(box), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 } // namespace koravel::win32

@@ -4,6 +4,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "ui/FormView.h"
 #include "ui/win32/ControlLayout.h"
+#include "ui/win32/DroppedFiles.h"
 #include "ui/win32/ScreenReaderAnswers.h"
 
 #include <array>
@@ -16,16 +17,20 @@ namespace win32 {
 
 // The main window as Win32 draws it: the ten stock controls, their geometry
 // in twips scaled to the window's dpi, the system's message font, the focus
-// order and the names screen readers read. What the window does lives in
-// FormHandlers.
+// order, the names screen readers read, and files dropped on it. What the
+// window does lives in FormHandlers.
 class frmMain : public FormView {
   public:
     static constexpr const wchar_t* ClassName = L"KoravelMain";
     static constexpr DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    static constexpr DWORD ExStyle = 0;
+    // Takes dropped files by its style rather than DragAcceptFiles, which is
+    // shell32's: the program then loads shell32 only when a file is dropped.
+    static constexpr DWORD ExStyle = WS_EX_ACCEPTFILES;
 
-    // `loader` finds the accessibility functions when a screen reader first asks.
-    frmMain(HINSTANCE instance, FunctionLoader& loader) : instance_(instance), answers_(loader) {}
+    // `loader` finds the accessibility functions when a screen reader first
+    // asks, and those reading a drop when a file is first dropped.
+    frmMain(HINSTANCE instance, FunctionLoader& loader)
+        : instance_(instance), answers_(loader), drops_(loader) {}
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
@@ -57,26 +62,28 @@ class frmMain : public FormView {
     void OnCommand(int id, int code);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     void OnActivate(bool active);
+    void OnDropFiles(HDROP drop);
 
     bool CreateControls();
     RECT PlaceOf(const ControlDesign& design) const;
     void ApplyDpi(UINT dpi);
-    void LoadPictures();
+    void LoadPicture(std::size_t index);
+    void ReloadPictures();
     void PlaceControls();
     void FitWindowToClient();
-    void OrderForTabbing();
     void FocusFirstControl();
     SIZE WindowSizeForClient() const;
 
     HWND hwnd_ = nullptr;
     HINSTANCE instance_;
     ScreenReaderAnswers answers_; // outlives the controls, destroyed with the window
+    DroppedFiles drops_;
     FormHandlers* handlers_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;
-    std::array<HWND, kControls.size()> controls_{}; // in creation order
+    std::array<HWND, kControls.size()> controls_{}; // in the order of kControls
     UniqueFont font_;
-    std::array<UniqueBitmap, 3> pictures_; // red, blue, black, for the current dpi
+    std::array<UniqueBitmap, 3> pictures_; // red, blue, black, once shown, for the dpi
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
 };

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <oleacc.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -214,7 +215,11 @@ TEST_F(Win32Window, ControlsSitAtTheirPixelsAt96Dpi) {
     for (const auto& [id, pixels] : expected) {
         EXPECT_EQ(RectOf(id), pixels) << kControls[static_cast<std::size_t>(id - idcboPatch4)].name;
     }
-    // Each picture box shows the 150 x 116 picture inside its edge.
+    // Each picture box, once shown, shows the 150 x 116 picture inside its edge.
+    for (PictureBox picture :
+         {PictureBox::picPatchRed, PictureBox::picPatchBlue, PictureBox::picPatchBlack}) {
+        window.SetPictureVisible(picture, true);
+    }
     for (ControlId id : {idpicPatchRed, idpicPatchBlue, idpicPatchBlack}) {
         RECT client{};
         ::GetClientRect(At(id), &client);
@@ -248,6 +253,12 @@ TEST_F(Win32Window, KeepsItsProportionsAt144DpiWithTheLargerPictures) {
     ASSERT_NE(::GetObjectW(image, sizeof(bitmap), &bitmap), 0);
     EXPECT_EQ(bitmap.bmWidth, 225); // drawn for 1.5x, not stretched
     EXPECT_EQ(bitmap.bmHeight, 174);
+    // A picture first shown after the change is drawn for the new dpi too.
+    window.SetPictureVisible(PictureBox::picPatchBlack, true);
+    image = reinterpret_cast<HBITMAP>(
+        ::SendMessageW(At(idpicPatchBlack), STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(::GetObjectW(image, sizeof(bitmap), &bitmap), 0);
+    EXPECT_EQ(bitmap.bmWidth, 225);
 
     ChangeDpi(96);
     EXPECT_EQ(ClientSize().cx, 250);
@@ -346,6 +357,37 @@ TEST_F(Win32Window, ButtonsRunSelectAndPatchAndEnterRunsNeither) {
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(dialog.titles.size(), 1u);
     EXPECT_TRUE(::IsWindow(window.Handle()));
+}
+
+// A drop as the system hands it to the window: DROPFILES, then each path and
+// its NUL, and one more NUL.
+HDROP DropOf(const std::wstring& path) {
+    const std::size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(path.begin(), path.end(), reinterpret_cast<wchar_t*>(header + 1));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// A path longer than MAX_PATH, with a character beyond the BMP, reaches Select
+// whole: the path box holds it, and Select's own message says it cannot be read.
+TEST_F(Win32Window, ADroppedPathOfAnyLengthIsTakenWhole) {
+    std::wstring wide = L"C:\\no such folder";
+    std::string utf8 = "C:\\no such folder";
+    while (wide.size() <= MAX_PATH) {
+        wide += L"\\disk \xD83D\xDCBE"; // U+1F4BE
+        utf8 += "\\disk \xF0\x9F\x92\xBE";
+    }
+    wide += L"\\flash.bin";
+    utf8 += "\\flash.bin";
+    ::SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(wide)), 0);
+    EXPECT_EQ(window.FlashText(), utf8);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].prompt.rfind("Cannot read the flash file.", 0), 0u);
+    EXPECT_EQ(messages.shown[0].title, "Error");
 }
 
 TEST_F(Win32Window, ShowsTheRedPicturePixelForPixel) {
