@@ -7,6 +7,18 @@ namespace {
 
 constexpr UINT kCountFiles = 0xFFFFFFFF;
 
+// A full path in the form that names it at any length, as a drop's may be
+// longer than MAX_PATH.
+std::wstring LongForm(const std::wstring& path) {
+    if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') {
+        return L"\\\\?\\" + path;
+    }
+    if (path.rfind(L"\\\\", 0) == 0 && path.rfind(L"\\\\?\\", 0) != 0) {
+        return L"\\\\?\\UNC\\" + path.substr(2);
+    }
+    return path;
+}
+
 template <typename Function> void Find(FunctionLoader& loader, Function& to, const char* name) {
     to =
         reinterpret_cast<Function>(reinterpret_cast<void (*)()>(loader.Find(L"shell32.dll", name)));
@@ -30,9 +42,10 @@ std::optional<std::wstring> DroppedFiles::TakeOnlyFile(HDROP drop) {
     if (!path || path->empty()) {
         return std::nullopt;
     }
-    // A path that cannot be read goes on, for Select's own message about it.
-    const DWORD attributes = ::GetFileAttributesW(path->c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // A folder, or a name that is not there, is refused, as the Open dialog
+    // refuses them.
+    const DWORD attributes = ::GetFileAttributesW(LongForm(*path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return std::nullopt;
     }
     return path;

@@ -16,7 +16,8 @@ class DroppedFiles {
   public:
     explicit DroppedFiles(FunctionLoader& loader) : loader_(loader) {}
 
-    // The one file dropped, or nothing for several files or a folder. Finishes
+    // The one file dropped, or nothing for several files, a folder or a name
+    // that is not there. Finishes
     // the drop either way, which frees what it holds.
     std::optional<std::wstring> TakeOnlyFile(HDROP drop);
 

@@ -373,21 +373,35 @@ HDROP DropOf(const std::wstring& path) {
 }
 
 // A path longer than MAX_PATH, with a character beyond the BMP, reaches Select
-// whole: the path box holds it, and Select's own message says it cannot be read.
-TEST_F(Win32Window, ADroppedPathOfAnyLengthIsTakenWhole) {
-    std::wstring wide = L"C:\\no such folder";
-    std::string utf8 = "C:\\no such folder";
-    while (wide.size() <= MAX_PATH) {
-        wide += L"\\disk \xD83D\xDCBE"; // U+1F4BE
-        utf8 += "\\disk \xF0\x9F\x92\xBE";
+// whole; a dropped path that names nothing is refused, as the Open dialog
+// refuses a name that does not exist.
+TEST_F(Win32Window, ADroppedPathOfAnyLengthIsTakenWholeAndOneThatNamesNothingIsNot) {
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
+    std::vector<std::wstring> folders{std::wstring(temp) + L"koravel-long-drop"};
+    while (folders.back().size() <= MAX_PATH) {
+        folders.push_back(folders.back() + L"\\disk \xD83D\xDCBE"); // U+1F4BE
     }
-    wide += L"\\flash.bin";
-    utf8 += "\\flash.bin";
+    for (const std::wstring& folder : folders) {
+        ::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    }
+    const std::wstring wide = folders.back() + L"\\flash.bin";
+    HANDLE file = ::CreateFileW((L"\\\\?\\" + wide).c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+
+    ::SendMessageW(window.Handle(), WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(DropOf(folders.back() + L"\\gone.bin")), 0);
+    EXPECT_EQ(window.FlashText(), "");
+    EXPECT_TRUE(messages.shown.empty());
     ::SendMessageW(window.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(wide)), 0);
-    EXPECT_EQ(window.FlashText(), utf8);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].prompt.rfind("Cannot read the flash file.", 0), 0u);
-    EXPECT_EQ(messages.shown[0].title, "Error");
+    EXPECT_EQ(window.FlashText(), Utf8FromWide(wide));
+
+    ::DeleteFileW((L"\\\\?\\" + wide).c_str());
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        ::RemoveDirectoryW((L"\\\\?\\" + *folder).c_str());
+    }
 }
 
 TEST_F(Win32Window, ShowsTheRedPicturePixelForPixel) {
