@@ -195,8 +195,8 @@ start_service() { # name command...
 
 # KWin and Mutter start their X server on display :0 (Mutter on :1 too),
 # whatever else runs: such a run has a /tmp and a network (and so abstract
-# socket) namespace of its own, with the paths in $keep_paths that lie under
-# /tmp bound back in. Runs the script again inside them, with these arguments.
+# socket) namespace of its own, with this folder and the paths in $keep_paths
+# that lie under /tmp bound back in. Runs the script again inside them, with these arguments.
 keep_paths=()
 own_namespaces() { # seconds script-arguments...
     local limit=$1 kept=() path fd i
@@ -208,7 +208,7 @@ own_namespaces() { # seconds script-arguments...
         KORAVEL_OWN_NAMESPACES=1 exec timeout "$limit" unshare --mount --net --fork --kill-child \
             bash "$0" "$@"
     fi
-    for path in "${keep_paths[@]}"; do
+    for path in "${keep_paths[@]}" "$e2e_dir"; do
         [[ $path == /tmp/* ]] || continue
         mkdir -p "$path"
         exec {fd}<"$path"
