@@ -470,23 +470,27 @@ message_text() { # title
 # target answered: "dropped: copy" (or another action) or "not dropped...".
 dropped=""
 drag_to_screen() { # x y uris FILE... | x y text TEXT
-    local x=$1 y=$2 source step
+    local x=$1 y=$2 source
     shift 2
-    : >"$work/drag.log"
     /usr/bin/python3 "$e2e_dir/drag_source.py" "$@" </dev/null >"$work/drag.log" 2>&1 &
     source=$!
     wait_for 10 "the drag source" grep -q '^ready' "$work/drag.log"
     sleep 0.3
+    drag_between 60 30 "$x" "$y"
+    stop "$source"
+}
+# The drag itself, from a point of a drag source that logs to drag.log.
+drag_between() { # from-x from-y to-x to-y
+    local fx=$1 fy=$2 tx=$3 ty=$4 step
     # GTK starts a drag only after the pointer moved a few pixels pressed, and
     # a target sees it only on motion inside it: move there in steps.
-    xdo mousemove --sync 60 30 mousedown 1 sleep 0.2
+    xdo mousemove "$fx" "$fy" sleep 0.2 mousedown 1 sleep 0.2
     for step in 1 2 3 4 5 6 7 8; do
-        xdo mousemove $((60 + (x - 60) * step / 8)) $((30 + (y - 30) * step / 8)) sleep 0.1
+        xdo mousemove $((fx + (tx - fx) * step / 8)) $((fy + (ty - fy) * step / 8)) sleep 0.1
     done
-    xdo mousemove $((x + 1)) "$y" sleep 0.3 mousemove "$x" "$y" sleep 0.5 mouseup 1
+    xdo mousemove $((tx + 1)) "$ty" sleep 0.3 mousemove "$tx" "$ty" sleep 0.5 mouseup 1
     wait_for 10 "the drag to end" grep -q 'dropped' "$work/drag.log"
     dropped=$(grep -m 1 'dropped' "$work/drag.log")
-    stop "$source"
 }
 # ... to a point of the main window's client area.
 drag_onto() { # x y uris FILE... | x y text TEXT

@@ -185,15 +185,11 @@ for spot in "$((x + w / 2)) $((y + caption + 68))" "$((x + w / 2)) $((y + captio
     inside $spot "$sx" "$sy" "$sw" "$sh" || { to=$spot && break; }
 done
 [[ -n $to ]] || fail "the drag source covers the window"
-read -r fx fy <<<"$from"
-read -r tx ty <<<"$to"
-xdo mousemove 1080 790 sleep 0.2 mousemove "$fx" "$fy" sleep 0.3 mousedown 1 sleep 0.2
-for step in 1 2 3 4 5 6 7 8; do
-    xdo mousemove $((fx + (tx - fx) * step / 8)) $((fy + (ty - fy) * step / 8)) sleep 0.1
-done
-xdo sleep 0.5 mouseup 1
-wait_for 10 "the drag to end" grep -q 'dropped' "$work/drag.log"
-grep -qx 'dropped: copy' "$work/drag.log" || fail "the window refused the dropped image: $(grep dropped "$work/drag.log")"
+# shellcheck disable=SC2086 # a point is two words
+point $from # the pointer placed exactly first
+# shellcheck disable=SC2086
+drag_between $from $to
+[[ $dropped == "dropped: copy" ]] || fail "the window refused the dropped image: $dropped"
 stop_tree "${stoppers[-1]}"
 sleep 1
 point $((x + (w - 250) / 2 + 124)) $((y + caption + 260)) click 1 # Patch
